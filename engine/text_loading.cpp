@@ -1,0 +1,121 @@
+#include "text_loading.h"
+
+#include <cstring>
+#include <limits>
+
+#include "memory.h"
+#include "platform/file_system.h"
+#include "platform/text_conversion.h"
+
+namespace {
+
+bool StartsWith(const unsigned char* bytes, std::int32_t count, const char* mark,
+                std::int32_t markLength) {
+  return count >= markLength && std::memcmp(bytes, mark, markLength) == 0;
+}
+
+// Gets a text of `units` units plus the zero unit; the zero unit is set here.
+char16_t* AllocateText(std::int32_t units) {
+  auto* text = static_cast<char16_t*>(
+      AllocateMemory((static_cast<std::size_t>(units) + 1) * sizeof(char16_t)));
+  if (text != nullptr) text[units] = 0;
+  return text;
+}
+
+int Convert(std::uint32_t codePage, const unsigned char* bytes, std::int32_t count,
+            LoadedText* out) {
+  const std::int32_t n = MultiByteToUtf16(codePage, bytes, count, nullptr, 0);
+  char16_t* text = AllocateText(n);
+  if (text == nullptr) return kLoadNoMemory;
+  if (n > 0) MultiByteToUtf16(codePage, bytes, count, text, n + 1);
+  out->text = text;
+  out->length = n;
+  return kLoadOk;
+}
+
+// Takes `count` bytes as UTF-16 units, low byte first; a final odd byte makes a unit of its own
+// whose second byte is zero. Big-endian data is swapped up to its first zero unit only, since
+// no reader looks beyond it.
+int TakeUtf16(const unsigned char* bytes, std::int32_t count, bool bigEndian, LoadedText* out) {
+  const std::int32_t units = count / 2 + count % 2;
+  char16_t* text = AllocateText(units);
+  if (text == nullptr) return kLoadNoMemory;
+  for (std::int32_t i = 0; i < count / 2; ++i) {
+    text[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+  }
+  if (count % 2 != 0) text[units - 1] = bytes[count - 1];
+  if (bigEndian) {
+    for (char16_t* unit = text; *unit != 0; ++unit) {
+      *unit = static_cast<char16_t>(*unit << 8 | *unit >> 8);
+    }
+  }
+  out->text = text;
+  out->length = units;
+  return kLoadOk;
+}
+
+}  // namespace
+
+bool IsUtf8Text(const unsigned char* bytes, std::int32_t count) {
+  if (count <= 0) return false;
+  int expected = 0;
+  bool sawHighByte = false;
+  for (std::int32_t i = 0; i < count; ++i) {
+    const unsigned char b = bytes[i];
+    if (b >= 0x80) sawHighByte = true;
+    if (expected > 0) {
+      if ((b & 0xC0) != 0x80) return false;
+      --expected;
+    } else if (b >= 0x80) {
+      int ones = 0;
+      for (unsigned mask = 0x80; mask != 0 && (b & mask) != 0; mask >>= 1) ++ones;
+      if (ones == 1) return false;
+      expected = ones - 1;
+    }
+  }
+  return expected == 0 && sawHighByte;
+}
+
+int DecodeText(const unsigned char* bytes, std::int32_t count, LoadedText* out) {
+  out->text = nullptr;
+  out->length = 0;
+  if (StartsWith(bytes, count, "\xEF\xBB\xBF", 3)) {
+    return Convert(kCodePageUtf8, bytes + 3, count - 3, out);
+  }
+  if (StartsWith(bytes, count, "\xFF\xFE", 2)) return TakeUtf16(bytes + 2, count - 2, false, out);
+  if (StartsWith(bytes, count, "\xFE\xFF", 2)) return TakeUtf16(bytes + 2, count - 2, true, out);
+  if (IsUtf8Text(bytes, count)) return Convert(kCodePageUtf8, bytes, count, out);
+  return Convert(kCodePageAnsi, bytes, count, out);
+}
+
+int LoadTextFile(const char16_t* path, LoadedText* out) {
+  out->text = nullptr;
+  out->length = 0;
+  const FileHandle file = OpenForReading(path);
+  if (file == kNoFile) return kLoadCannotOpen;
+  // The count is a signed 32-bit number: a file of 2 GiB or more, or one whose size cannot be
+  // taken, is refused as too large rather than read in part.
+  const std::int64_t size = FileSize(file);
+  if (size < 0 || size > std::numeric_limits<std::int32_t>::max() - 2) {
+    CloseFile(file);
+    return kLoadNoMemory;
+  }
+  auto* bytes = static_cast<unsigned char*>(AllocateMemory(static_cast<std::size_t>(size) + 2));
+  if (bytes == nullptr) {
+    CloseFile(file);
+    return kLoadNoMemory;
+  }
+  const auto delivered = static_cast<std::int32_t>(ReadFully(file, bytes, size));
+  bytes[delivered] = 0;
+  bytes[delivered + 1] = 0;
+  CloseFile(file);
+  const int status = DecodeText(bytes, delivered, out);
+  ReleaseMemory(bytes);
+  return status;
+}
+
+void ReleaseLoadedText(LoadedText* text) {
+  ReleaseMemory(text->text);
+  text->text = nullptr;
+  text->length = 0;
+}
