@@ -21,9 +21,39 @@ ensure_packages() {
 # The packages that every build needs.
 BUILD_PACKAGES=(cmake make g++ libcli11-dev)
 TEST_PACKAGES=(googletest libgtest-dev libgmock-dev libbenchmark-dev python3 binutils)
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64)
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 icoutils)
+# Runs the Windows build: Wine, a display for its windows, and the Chinese locale Wine takes its
+# ANSI code page from.
+WINE_PACKAGES=(wine wine64 xvfb xdotool locales)
 
 # build PRESET: configures and builds one preset.
 build() {
   cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$(nproc)"
+}
+
+# as_root COMMAND...: runs a command as root, through sudo when needed.
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# ensure_locale NAME: generates a locale (as listed in /etc/locale.gen, e.g. zh_CN.UTF-8) when
+# it is missing.
+ensure_locale() {
+  local normalised
+  normalised=$(echo "$1" | sed 's/UTF-8/utf8/')
+  locale -a 2>/dev/null | grep -qx "$normalised" && return 0
+  echo "Generating the locale $1" >&2
+  as_root sed -i "s/^# *\($1 \)/\1/" /etc/locale.gen
+  as_root locale-gen >/dev/null
+}
+
+# The build's own Wine prefix, with a Chinese locale: Wine's ANSI code page is then 936.
+# `wine_environment` exports what every Wine command of the build runs with.
+wine_environment() {
+  local root
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  export WINEPREFIX="${LANTRA_WINEPREFIX:-$root/build/wine-prefix}"
+  export WINEARCH=win64 WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+  # No prompts to install Mono or Gecko, which Lantra does not use.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
 }

@@ -1,0 +1,268 @@
+#!/usr/bin/env python3
+"""Checks the resources of a built Lantra executable, read from the file with wrestool.
+
+Usage: check_resources.py EXE VERSION
+
+The dialog template is parsed from its binary form and compared field by field with the
+dialog as Lantra's users know it; the icon group, the manifest and the version resource are
+checked likewise. Prints every difference and exits 1 if there is any.
+"""
+
+import re
+import struct
+import subprocess
+import sys
+import xml.etree.ElementTree as ElementTree
+
+RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 14, 16, 24
+LANG_CHINESE_PRC, LANG_ENGLISH_US = 2052, 1033
+IDD_HINT_TABLE_DIALOG, IDI_APP_ICON = 102, 128
+
+WS_POPUP, WS_CHILD, WS_VISIBLE = 0x80000000, 0x40000000, 0x10000000
+WS_CAPTION, WS_BORDER, WS_SYSMENU = 0x00C00000, 0x00800000, 0x00080000
+WS_GROUP, WS_TABSTOP, WS_EX_APPWINDOW = 0x00020000, 0x00010000, 0x00040000
+DS_MODALFRAME, DS_SETFONT, DS_FIXEDSYS = 0x80, 0x40, 0x08
+BS_PUSHBUTTON, BS_DEFPUSHBUTTON, SS_LEFT, ES_LEFT, ES_AUTOHSCROLL = 0, 1, 0, 0, 0x80
+BUTTON, EDIT, STATIC = 0x80, 0x81, 0x82  # the predefined window classes, as atoms
+
+DIALOG = {
+    "title": "kesu编码提示码表生成工具",
+    "rect": (0, 0, 231, 105),
+    "style": WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT
+    | DS_FIXEDSYS,
+    "exstyle": WS_EX_APPWINDOW,
+    "menu": "",
+    "class": "",
+    "font": (9, 0, 0, 1, "MS Shell Dlg"),
+}
+
+LABEL = WS_CHILD | WS_VISIBLE | SS_LEFT | WS_GROUP
+FIELD = WS_CHILD | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP
+BROWSE = WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP
+GENERATE = WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP
+IDOK, IDC_STATIC = 1, 0xFFFFFFFF
+
+# The controls in template order, which is also the tab order: id, class, text, x, y, cx, cy,
+# style.
+CONTROLS = [
+    (IDOK, BUTTON, "生成", 174, 81, 50, 14, GENERATE),
+    (IDC_STATIC, STATIC, "提示编码表：", 16, 26, 42, 8, LABEL),
+    (1000, EDIT, "", 69, 26, 96, 14, FIELD),
+    (1001, BUTTON, "浏览(&B)", 171, 26, 50, 14, BROWSE),
+    (IDC_STATIC, STATIC, "提示内容表：", 16, 7, 42, 8, LABEL),
+    (1004, EDIT, "", 69, 7, 96, 14, FIELD),
+    (1005, BUTTON, "浏览(&B)", 171, 7, 50, 14, BROWSE),
+    (IDC_STATIC, STATIC, "最终编码 = 前缀     +     提示编码     +     后缀", 9, 84, 148, 8, LABEL),
+    (1002, EDIT, "", 69, 47, 51, 14, FIELD),
+    (IDC_STATIC, STATIC, "最终编码前缀：", 9, 47, 49, 8, LABEL),
+    (IDC_STATIC, STATIC, "最终编码后缀：", 9, 65, 49, 8, LABEL),
+    (1003, EDIT, "", 69, 65, 51, 14, FIELD),
+]
+
+# (width, height, bits per pixel) of the icon group's images.
+ICON_IMAGES = {(16, 16, 4), (32, 32, 4), (16, 16, 24), (32, 32, 24)}
+
+PE_ARCHITECTURES = {0x8664: "amd64", 0x014C: "x86", 0xAA64: "arm64"}
+COMMON_CONTROLS_TOKEN = "6595b64144ccf1df"
+
+
+class Failures(list):
+    def expect(self, what, actual, expected):
+        if actual != expected:
+            self.append(f"{what}: {actual!r}, expected {expected!r}")
+
+
+class Reader:
+    """Reads little-endian fields from a resource's bytes, keeping a position."""
+
+    def __init__(self, data):
+        self.data = data
+        self.pos = 0
+
+    def take(self, fmt):
+        values = struct.unpack_from("<" + fmt, self.data, self.pos)
+        self.pos += struct.calcsize("<" + fmt)
+        return values if len(values) > 1 else values[0]
+
+    def align(self, boundary):
+        self.pos = (self.pos + boundary - 1) // boundary * boundary
+
+    def text(self):
+        """A zero-terminated UTF-16LE text."""
+        end = self.pos
+        while self.data[end:end + 2] != b"\0\0":
+            end += 2
+        value = self.data[self.pos:end].decode("utf-16-le")
+        self.pos = end + 2
+        return value
+
+    def name_or_ordinal(self):
+        """An ordinal (0xFFFF then a number) or a text; an empty text stands for none."""
+        if self.data[self.pos:self.pos + 2] == b"\xff\xff":
+            return self.take("HH")[1]
+        return self.text()
+
+
+def list_resources(exe):
+    """{(type, name): [languages]} of the executable, from wrestool's listing."""
+    listing = subprocess.run(["wrestool", "-l", exe], check=True, capture_output=True,
+                             text=True).stdout
+    resources = {}
+    for line in listing.splitlines():
+        match = re.match(r"--type=(\w+) --name=(\w+) --language=(\d+)", line)
+        if match:
+            key = (int(match[1]) if match[1].isdigit() else match[1],
+                   int(match[2]) if match[2].isdigit() else match[2])
+            resources.setdefault(key, []).append(int(match[3]))
+    return resources
+
+
+def extract(exe, rtype, name, language):
+    return subprocess.run(["wrestool", "-x", "--raw", f"--type={rtype}", f"--name={name}",
+                           f"--language={language}", exe], check=True,
+                          capture_output=True).stdout
+
+
+def check_dialog(data, failures):
+    r = Reader(data)
+    version, signature, _help, exstyle, style, count = r.take("HHIIIH")
+    failures.expect("dialog: extended template", (version, signature), (1, 0xFFFF))
+    failures.expect("dialog: style", hex(style), hex(DIALOG["style"]))
+    failures.expect("dialog: extended style", hex(exstyle), hex(DIALOG["exstyle"]))
+    failures.expect("dialog: position and size", r.take("hhhh"), DIALOG["rect"])
+    failures.expect("dialog: menu", r.name_or_ordinal(), DIALOG["menu"])
+    failures.expect("dialog: window class", r.name_or_ordinal(), DIALOG["class"])
+    failures.expect("dialog: title", r.text(), DIALOG["title"])
+    if style & DS_SETFONT:
+        points, weight, italic, charset = r.take("HHBB")
+        failures.expect("dialog: font", (points, weight, italic, charset, r.text()),
+                        DIALOG["font"])
+    failures.expect("dialog: number of controls", count, len(CONTROLS))
+    for index, expected in enumerate(CONTROLS[:count], start=1):
+        r.align(4)
+        _help, ex, style, x, y, cx, cy, ident = r.take("IIIhhhhI")
+        kind = r.name_or_ordinal()
+        text = r.name_or_ordinal()
+        extra = r.take("H")
+        r.pos += extra
+        failures.expect(f"control {index}", (ident, kind, text, x, y, cx, cy, hex(style), ex),
+                        expected[:7] + (hex(expected[7]), 0))
+
+
+def check_icon_group(exe, resources, data, failures):
+    reserved, kind, count = struct.unpack_from("<HHH", data)
+    failures.expect("icon group: header", (reserved, kind), (0, 1))
+    images = set()
+    for i in range(count):
+        width, height, _colors, _res, _planes, bits, size, ident = struct.unpack_from(
+            "<BBBBHHIH", data, 6 + 14 * i)
+        entry = (width or 256, height or 256, bits)
+        images.add(entry)
+        failures.expect(f"icon {ident}: languages", resources.get((RT_ICON, ident)),
+                        [LANG_CHINESE_PRC])
+        if (RT_ICON, ident) not in resources:
+            continue
+        image = extract(exe, RT_ICON, ident, LANG_CHINESE_PRC)
+        failures.expect(f"icon {ident}: size in the group", size, len(image))
+        # Each image is a device-independent bitmap: its height covers the image and its mask.
+        _, w, h, _, b = struct.unpack_from("<IiiHH", image)
+        failures.expect(f"icon {ident}: bitmap", (w, h // 2, b), entry)
+    failures.expect("icon group: images", images, ICON_IMAGES)
+    failures.expect("icon group: number of images", count, len(ICON_IMAGES))
+
+
+def pe_architecture(exe):
+    with open(exe, "rb") as f:
+        head = f.read(4096)
+    pe = struct.unpack_from("<I", head, 0x3C)[0]
+    return PE_ARCHITECTURES.get(struct.unpack_from("<H", head, pe + 4)[0], "unknown")
+
+
+def check_manifest(exe, data, failures):
+    ns = {"v1": "urn:schemas-microsoft-com:asm.v1", "v3": "urn:schemas-microsoft-com:asm.v3"}
+    root = ElementTree.fromstring(data)
+    level = root.find("v3:trustInfo/v3:security/v3:requestedPrivileges/"
+                      "v3:requestedExecutionLevel", ns)
+    failures.expect("manifest: execution level",
+                    None if level is None else (level.get("level"), level.get("uiAccess")),
+                    ("asInvoker", "false"))
+    dependencies = root.findall("v1:dependency/v1:dependentAssembly/v1:assemblyIdentity", ns)
+    failures.expect("manifest: dependencies",
+                    [(d.get("type"), d.get("name"), d.get("version"),
+                      d.get("processorArchitecture"), d.get("publicKeyToken"), d.get("language"))
+                     for d in dependencies],
+                    [("win32", "Microsoft.Windows.Common-Controls", "6.0.0.0",
+                      pe_architecture(exe), COMMON_CONTROLS_TOKEN, "*")])
+
+
+def version_strings(data):
+    """The fixed file info and the string table of a VS_VERSIONINFO resource."""
+    r = Reader(data)
+    r.take("HHH")
+    key = r.text()
+    r.align(4)
+    fixed = struct.unpack_from("<13I", data, r.pos)
+    strings = {}
+    # Walk the string table's entries: length, value length, type, key, padding, value.
+    def walk(start, end, depth):
+        pos = start
+        while pos < end:
+            length, value_length, kind = struct.unpack_from("<HHH", data, pos)
+            if length == 0:
+                break
+            node = Reader(data)
+            node.pos = pos + 6
+            name = node.text()
+            node.align(4)
+            if depth == 2:
+                strings[name] = data[node.pos:node.pos + 2 * value_length].decode(
+                    "utf-16-le").rstrip("\0")
+            elif name == "StringFileInfo" or depth == 1:
+                walk(node.pos, pos + length, depth + 1)
+            pos = (pos + length + 3) // 4 * 4
+    walk(r.pos + 52, len(data), 0)
+    return key, fixed, strings
+
+
+def check_version(data, version, failures):
+    key, fixed, strings = version_strings(data)
+    failures.expect("version: key", key, "VS_VERSION_INFO")
+    failures.expect("version: signature", hex(fixed[0]), hex(0xFEEF04BD))
+    parts = [int(p) for p in version.split(".")] + [0] * 4
+    expected = (parts[0] << 16 | parts[1], parts[2] << 16 | parts[3])
+    failures.expect("version: file version", fixed[2:4], expected)
+    failures.expect("version: product version", fixed[4:6], expected)
+    failures.expect("version: product name", strings.get("ProductName"), "Lantra")
+    failures.expect("version: product version text", strings.get("ProductVersion"), version)
+    failures.expect("version: file version text", strings.get("FileVersion"), version)
+
+
+def main():
+    exe, version = sys.argv[1], sys.argv[2]
+    failures = Failures()
+    resources = list_resources(exe)
+    failures.expect("dialog: languages", resources.get((RT_DIALOG, IDD_HINT_TABLE_DIALOG)),
+                    [LANG_CHINESE_PRC])
+    failures.expect("icon group: languages", resources.get((RT_GROUP_ICON, IDI_APP_ICON)),
+                    [LANG_CHINESE_PRC])
+    failures.expect("manifest: languages", resources.get((RT_MANIFEST, 1)), [LANG_ENGLISH_US])
+    failures.expect("version: resources", len(resources.get((RT_VERSION, 1), [])), 1)
+    if (RT_DIALOG, IDD_HINT_TABLE_DIALOG) in resources:
+        check_dialog(extract(exe, RT_DIALOG, IDD_HINT_TABLE_DIALOG, LANG_CHINESE_PRC), failures)
+    if (RT_GROUP_ICON, IDI_APP_ICON) in resources:
+        check_icon_group(exe, resources,
+                         extract(exe, RT_GROUP_ICON, IDI_APP_ICON, LANG_CHINESE_PRC), failures)
+    if (RT_MANIFEST, 1) in resources:
+        check_manifest(exe, extract(exe, RT_MANIFEST, 1, LANG_ENGLISH_US), failures)
+    if (RT_VERSION, 1) in resources:
+        language = resources[(RT_VERSION, 1)][0]
+        check_version(extract(exe, RT_VERSION, 1, language), version, failures)
+    for failure in failures:
+        print(f"{exe}: {failure}")
+    if not failures:
+        print(f"{exe}: dialog, icon group, manifest and version resource as expected")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
