@@ -57,3 +57,20 @@ wine_environment() {
   # No prompts to install Mono or Gecko, which Lantra does not use.
   export WINEDLLOVERRIDES="mscoree,mshtml="
 }
+
+# start_wine: builds the prefix on first use and keeps one Wine server with its background
+# processes running for all the Windows programs that follow, so that each of them starts fast.
+# Their output goes nowhere: a background process that held a pipe of the caller open would
+# keep the caller waiting.
+start_wine() {
+  (
+    wine_environment
+    timeout 60 wineserver -p || true
+    timeout 300 wineboot
+  ) </dev/null >/dev/null 2>&1
+}
+
+# stop_wine: ends the Wine server of the build's prefix and every program that it runs.
+stop_wine() {
+  (wine_environment && wineserver -k 2>/dev/null) || true
+}

@@ -1,0 +1,28 @@
+# Where the programs and the documents are installed, and the release archive that CPack makes of
+# them. On Windows everything sits at the top of the archive: the programs beside the README.
+if(WIN32)
+  set(LANTRA_INSTALL_BINDIR .)
+  set(LANTRA_INSTALL_DOCDIR .)
+else()
+  include(GNUInstallDirs)
+  set(LANTRA_INSTALL_BINDIR ${CMAKE_INSTALL_BINDIR})
+  set(LANTRA_INSTALL_DOCDIR ${CMAKE_INSTALL_DOCDIR})
+endif()
+
+install(FILES README.md DESTINATION ${LANTRA_INSTALL_DOCDIR})
+install(DIRECTORY examples DESTINATION ${LANTRA_INSTALL_DOCDIR})
+
+set(CPACK_PACKAGE_NAME Lantra)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Writes the hint table of the kesu input method")
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_SYSTEM_NAME win64)
+  else()
+    set(CPACK_SYSTEM_NAME win32)
+  endif()
+else()
+  set(CPACK_GENERATOR TGZ)
+endif()
+include(CPack)
