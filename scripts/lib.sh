@@ -11,29 +11,27 @@ ensure_packages() {
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing: ${missing[*]}" >&2
-  local sudo=()
-  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq &&
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq &&
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
       "${missing[@]}" >/dev/null
+}
+
+# as_root COMMAND...: runs a command as root, through sudo when needed.
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
 # The packages that every build needs.
 BUILD_PACKAGES=(cmake make g++ libcli11-dev)
 TEST_PACKAGES=(googletest libgtest-dev libgmock-dev libbenchmark-dev python3 binutils)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 icoutils)
-# Runs the Windows build: Wine, a display for its windows, and the Chinese locale Wine takes its
-# ANSI code page from.
+# What runs the Windows build: Wine, a display for its windows with a tool to drive them, and the
+# locales from which Wine takes its ANSI code page.
 WINE_PACKAGES=(wine wine64 xvfb xdotool locales)
 
 # build PRESET: configures and builds one preset.
 build() {
   cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$(nproc)"
-}
-
-# as_root COMMAND...: runs a command as root, through sudo when needed.
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
 # ensure_locale NAME: generates a locale (as listed in /etc/locale.gen, e.g. zh_CN.UTF-8) when

@@ -90,7 +90,7 @@ class Reader:
     def text(self):
         """A zero-terminated UTF-16LE text."""
         end = self.pos
-        while self.data[end:end + 2] != b"\0\0":
+        while end < len(self.data) and self.data[end:end + 2] != b"\0\0":
             end += 2
         value = self.data[self.pos:end].decode("utf-16-le")
         self.pos = end + 2
@@ -195,32 +195,36 @@ def check_manifest(exe, data, failures):
                       pe_architecture(exe), COMMON_CONTROLS_TOKEN, "*")])
 
 
+def version_blocks(data, start, end):
+    """The blocks of a version resource between two offsets: (key, value offset, value length
+    in units, offset of the first child, end)."""
+    pos = start
+    while pos + 6 <= end:
+        length, value_length, _kind = struct.unpack_from("<HHH", data, pos)
+        if length == 0:
+            break
+        r = Reader(data)
+        r.pos = pos + 6
+        key = r.text()
+        r.align(4)
+        yield key, r.pos, value_length, pos + length
+        pos = (pos + length + 3) // 4 * 4
+
+
 def version_strings(data):
-    """The fixed file info and the string table of a VS_VERSIONINFO resource."""
-    r = Reader(data)
-    r.take("HHH")
-    key = r.text()
-    r.align(4)
-    fixed = struct.unpack_from("<13I", data, r.pos)
+    """The key, the fixed file info and the strings of a VS_VERSIONINFO resource."""
+    (key, fixed_at, _, end), = version_blocks(data, 0, len(data))
+    fixed = struct.unpack_from("<13I", data, fixed_at)
     strings = {}
-    # Walk the string table's entries: length, value length, type, key, padding, value.
-    def walk(start, end, depth):
-        pos = start
-        while pos < end:
-            length, value_length, kind = struct.unpack_from("<HHH", data, pos)
-            if length == 0:
-                break
-            node = Reader(data)
-            node.pos = pos + 6
-            name = node.text()
-            node.align(4)
-            if depth == 2:
-                strings[name] = data[node.pos:node.pos + 2 * value_length].decode(
+    # VS_FIXEDFILEINFO is 52 bytes; the StringFileInfo block follows it, holding one table of
+    # strings per language.
+    for name, at, _, block_end in version_blocks(data, fixed_at + 52, end):
+        if name != "StringFileInfo":
+            continue
+        for _language, table_at, _, table_end in version_blocks(data, at, block_end):
+            for string, value_at, units, _ in version_blocks(data, table_at, table_end):
+                strings[string] = data[value_at:value_at + 2 * units].decode(
                     "utf-16-le").rstrip("\0")
-            elif name == "StringFileInfo" or depth == 1:
-                walk(node.pos, pos + length, depth + 1)
-            pos = (pos + length + 3) // 4 * 4
-    walk(r.pos + 52, len(data), 0)
     return key, fixed, strings
 
 

@@ -18,8 +18,7 @@ namespace {
 
 std::string Utf8(const std::u16string& text) {
   std::string out;
-  for (char16_t unit : text)
-    out += static_cast<char>(unit);  // for 7-bit texts only
+  for (char16_t unit : text) out += static_cast<char>(unit);  // for 7-bit texts only
   return out;
 }
 
