@@ -144,19 +144,31 @@ int Generate(const Options& options) {
   return status;
 }
 
-// Joins each option that takes a value with the argument after it, so that the value is taken
-// whole as getopt takes it, also when it begins with "-" or is "--" ("--suffix --").
-std::vector<std::string> JoinOptionValues(int argc, char** argv) {
-  static const char* const kValueOptions[] = {"--prefix", "--suffix", "--output", "-o"};
+// CLI11 takes the argument after an option as its value whatever it looks like, as getopt
+// does: "--prefix -z", "--suffix --", an empty argument. It reads "--prefix=" as "--prefix"
+// alone, though, and would take the next argument as the value; such an empty value is handed
+// over as an argument of its own.
+std::vector<std::string> SeparateEmptyValues(int argc, char** argv) {
+  static const std::string kValueOptions[] = {"--prefix", "--suffix", "--output", "-o"};
+  const auto takesValue = [](const std::string& argument) {
+    return std::find(std::begin(kValueOptions), std::end(kValueOptions), argument) !=
+           std::end(kValueOptions);
+  };
   std::vector<std::string> arguments;
-  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
-    if (!optionsEnded && argument == "--") optionsEnded = true;
-    bool takesValue = false;
-    for (const char* option : kValueOptions) takesValue = takesValue || argument == option;
-    if (!optionsEnded && takesValue && i + 1 < argc) {
-      argument = (argument == "-o" ? std::string("--output") : argument) + "=" + argv[++i];
+    if (argument == "--") {
+      arguments.insert(arguments.end(), argv + i, argv + argc);
+      break;
+    }
+    if (takesValue(argument) && i + 1 < argc) {
+      arguments.push_back(argument);
+      argument = argv[++i];
+    } else if (argument.starts_with("--") && argument.ends_with('=') &&
+               takesValue(argument.substr(0, argument.size() - 1))) {
+      argument.pop_back();
+      arguments.push_back(argument);
+      argument.clear();
     }
     arguments.push_back(std::move(argument));
   }
@@ -175,7 +187,10 @@ int RunLantraCli(int argc, char** argv) {
   app.add_option("--prefix", options.prefix, "Text put before every code (may be empty)");
   app.add_option("--suffix", options.suffix, "Text put after every code (may be empty)");
   app.add_option("-o,--output", options.output,
-                 "The hint table to write (default: Lantra_result.txt in the temporary folder)");
+                 "The hint table to write (default: Lantra_result.txt in the temporary folder)")
+      ->check(CLI::Validator(
+          [](const std::string& name) { return name.empty() ? "the file name is empty" : ""; },
+          ""));
   app.add_option("CONTENT_TABLE", options.contentTable, "Lines of word TAB hint, ending in CR LF")
       ->required();
   app.add_option("CODE_TABLE", options.codeTable, "Lines of word TAB code")->required();
@@ -183,7 +198,7 @@ int RunLantraCli(int argc, char** argv) {
       "Exit status: 0 records written, 1 usage error, 2 no record in the content table, "
       "3 nothing generated.\n");
   app.failure_message(CLI::FailureMessage::help);
-  std::vector<std::string> arguments = JoinOptionValues(argc, argv);
+  std::vector<std::string> arguments = SeparateEmptyValues(argc, argv);
   // CLI11 takes the arguments last first.
   std::reverse(arguments.begin(), arguments.end());
   try {

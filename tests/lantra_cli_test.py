@@ -158,6 +158,7 @@ class ArgumentTest(CliTestCase):
             ("unknown option", ["--bogus", "content.txt", "content.txt"]),
             ("option without its value", ["content.txt", "content.txt", "--prefix"]),
             ("output without its value", ["content.txt", "content.txt", "-o"]),
+            ("empty output name", ["-o", "", "content.txt", "content.txt"]),
         ]
         for name, args in cases:
             with self.subTest(name):
@@ -178,6 +179,10 @@ class ArgumentTest(CliTestCase):
             ("options as values", ["--prefix", "--suffix", "--suffix", "--prefix"], "--suffix",
              "--prefix"),
             ("joined with =", ["--prefix=-p", "--suffix=a=b"], "-p", "a=b"),
+            ("empty", ["--prefix", "", "--suffix", ""], "", ""),
+            ("empty before the end of options", ["--prefix", "", "--suffix", "--"], "", "--"),
+            ("empty, joined with =", ["--prefix=", "--suffix="], "", ""),
+            ("value like an empty joined option", ["--suffix", "--prefix="], "", "--prefix="),
             ("Chinese and astral", ["--prefix", "前缀", "--suffix", "𠀀"], "前缀", "𠀀"),
             ("longer than the dialog's fields", ["--prefix", "x" * 40], "x" * 40, ""),
             ("TAB and percent", ["--prefix", "\t%s"], "\t%s", ""),
