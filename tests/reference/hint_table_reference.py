@@ -252,8 +252,8 @@ def generate(content_bytes, code_bytes, prefix, suffix):
             word = tuple(line[:cut])
             if word not in index:
                 continue
-            for unit in format_record(list(word), list(index[word]), prefix, line[cut + 1 :], suffix):
-                out += bytes((unit & 0xFF, unit >> 8))
+            record = format_record(list(word), list(index[word]), prefix, line[cut + 1 :], suffix)
+            out += b"".join(bytes((unit & 0xFF, unit >> 8)) for unit in record)
             count += 1
     return (EXIT_OK if count else EXIT_NOTHING_WRITTEN), bytes(out)
 

@@ -51,7 +51,8 @@ def iconv_with_replacement(data):
 
 def main():
     inputs = [bytes((b,)) for b in range(0x100)]
-    inputs += [b"".join(bytes((lead, trail)) + b"\n" for trail in range(0x100)) for lead in range(0x100)]
+    for lead in range(0x100):
+        inputs.append(b"".join(bytes((lead, trail)) + b"\n" for trail in range(0x100)))
     total_runs = differences = 0
     for data in inputs:
         expected, runs = iconv_with_replacement(data)
@@ -60,7 +61,8 @@ def main():
         if actual != expected:
             differences += 1
             k = next(k for k in range(len(data) + 1) if actual[k : k + 1] != expected[k : k + 1])
-            print(f"input {data[:6].hex()}: from unit {k}: reference {actual[k : k + 3]}, iconv {expected[k : k + 3]}")
+            print(f"input {data[:6].hex()}...: from unit {k}: reference {actual[k : k + 3]}, "
+                  f"iconv {expected[k : k + 3]}")
     print(f"{len(inputs)} inputs, {total_runs} iconv runs, {differences} differences")
     return 1 if differences else 0
 
