@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -175,6 +176,15 @@ std::vector<std::string> SeparateEmptyValues(int argc, char** argv) {
   return arguments;
 }
 
+// True when the UTF-8 paths `a` and `b` name one existing file, however they are spelled.
+bool SameFile(const std::string& a, const std::string& b) {
+  const auto path = [](const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+  };
+  std::error_code error;
+  return std::filesystem::equivalent(path(a), path(b), error);
+}
+
 }  // namespace
 
 int RunLantraCli(int argc, char** argv) {
@@ -198,6 +208,17 @@ int RunLantraCli(int argc, char** argv) {
       "Exit status: 0 records written, 1 usage error, 2 no record in the content table, "
       "3 nothing generated.\n");
   app.failure_message(CLI::FailureMessage::help);
+  // The result file is emptied before the code table is read: naming a table as the output
+  // would destroy it.
+  app.callback([&options] {
+    if (options.output.empty()) return;
+    if (SameFile(options.output, options.contentTable)) {
+      throw CLI::ValidationError("--output", "names the content table, which it would replace");
+    }
+    if (SameFile(options.output, options.codeTable)) {
+      throw CLI::ValidationError("--output", "names the code table, which it would replace");
+    }
+  });
   std::vector<std::string> arguments = SeparateEmptyValues(argc, argv);
   // CLI11 takes the arguments last first.
   std::reverse(arguments.begin(), arguments.end());

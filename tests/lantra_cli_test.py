@@ -168,6 +168,28 @@ class ArgumentTest(CliTestCase):
                 self.assertNotIn(NO_CONTENT, err)
                 self.assertFalse(os.path.exists(self.path("Lantra_result.txt")))
 
+    def test_result_never_replaces_a_table(self):
+        """Writing the result over a table would destroy it, the code table even before it is
+        read: a usage error, and both tables stay as they were."""
+        content, code = b"ab\tx\r\n", b"ab\tc"
+        for output, table in (
+            ("content.txt", "content table"),
+            ("code.txt", "code table"),
+            ("./code.txt", "code table"),
+            ("code link.txt", "code table"),
+        ):
+            with self.subTest(output):
+                self.write("content.txt", content)
+                self.write("code.txt", code)
+                if not os.path.exists(self.path("code link.txt")):
+                    os.link(self.path("code.txt"), self.path("code link.txt"))
+                status, out, err = self.run_cli("-o", output, "content.txt", "code.txt")
+                self.assertEqual((status, out), (1, ""))
+                self.assertIn("Usage: lantra-cli", err)
+                self.assertIn(table, err)
+                self.assertEqual(self.read("content.txt"), content)
+                self.assertEqual(self.read("code.txt"), code)
+
     def test_affix_values_are_taken_whole(self):
         """An option's value is the next argument, whatever it looks like, as getopt takes it."""
         self.write("content.txt", b"ab\tx\r\n")
