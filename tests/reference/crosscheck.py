@@ -23,8 +23,8 @@ BOM_UTF8, BOM_LE, BOM_BE = b"\xEF\xBB\xBF", b"\xFF\xFE", b"\xFE\xFF"
 TABLES = ("content", "code")
 
 # Words that GBK can encode, and words that only the Unicode encodings carry.
-GBK_WORDS = ["ab", "Ab", "ab ", "a", "中国", "你好", "谢谢", "ａｂ", "%s", "[x]", "a,b", "$k", "€"]
-UNICODE_WORDS = ["𠀀", "a𝄞b", "\uE000", "\uFFFF", "Ā", "é"]
+GBK_WORDS = ["ab", "Ab", "ab ", "a", "中国", "你好", "谢谢", "ａｂ", "%s", "[x]", "a,b", "$k"]
+UNICODE_WORDS = ["𠀀", "a𝄞b", "\uE000", "\uFFFF", "Ā", "é", "€"]
 LONE_SURROGATES = ["\uD800", "x\uDC00", "\uDBFF"]
 HINT_PIECES = ["x", "zhōng guó", "提示", "%s%d", "a\tb", "])", " ", "1", "𝄞", "\\"]
 CODE_LETTERS = "abcdefghijklmnopqrstuvwxyz;'"

@@ -11,6 +11,8 @@ verify_gbk.py checks this decoder against `iconv -f CP936` over every single byt
 byte pair.
 """
 
+import functools
+
 TAB, LF, CR = 0x09, 0x0A, 0x0D
 REPLACEMENT = 0xFFFD
 LINE_LIMIT = 4095  # code units of one code table line
@@ -111,28 +113,27 @@ def decode_utf8(data):
 
 
 _CP936_SINGLE = {0x80: 0x20AC}  # the euro sign; Python's gbk codec does not know it
-_cp936_pairs = None
 
 
-def _cp936_pair_table():
-    global _cp936_pairs
-    if _cp936_pairs is None:
-        _cp936_pairs = {}
-        for lead in range(0x81, 0xFF):
-            for trail in range(0x100):
-                try:
-                    text = bytes((lead, trail)).decode("gbk")
-                except UnicodeDecodeError:
-                    continue
-                if len(text) == 1 and ord(text) <= 0xFFFF:
-                    _cp936_pairs[lead << 8 | trail] = ord(text)
-    return _cp936_pairs
+@functools.cache
+def _cp936_pairs():
+    """The double-byte characters: (lead << 8 | trail) -> unit."""
+    pairs = {}
+    for lead in range(0x81, 0xFF):
+        for trail in range(0x100):
+            try:
+                text = bytes((lead, trail)).decode("gbk")
+            except UnicodeDecodeError:
+                continue
+            if len(text) == 1 and ord(text) <= 0xFFFF:
+                pairs[lead << 8 | trail] = ord(text)
+    return pairs
 
 
 def decode_cp936(data):
     """CP936 to code units: ASCII, the euro sign at 0x80, the GBK double-byte characters; any
     other byte becomes U+FFFD and decoding goes on with the next byte."""
-    pairs = _cp936_pair_table()
+    pairs = _cp936_pairs()
     out = []
     i, n = 0, len(data)
     while i < n:
@@ -226,13 +227,10 @@ def code_lines(units):
 
 def format_record(word, hint, prefix, code, suffix):
     """One record of the hint table, never cut, however long."""
-    pieces = iter([word, word, hint, prefix, code, suffix])
-    out = []
-    fixed = RECORD_FORMAT.split("%s")
-    for k, literal in enumerate(fixed):
-        out.extend(units_of(literal))
-        if k < len(fixed) - 1:
-            out.extend(next(pieces))
+    literals = RECORD_FORMAT.split("%s")  # the fixed texts around the six places
+    out = units_of(literals[0])
+    for piece, literal in zip([word, word, hint, prefix, code, suffix], literals[1:]):
+        out += list(piece) + units_of(literal)
     return out
 
 
@@ -252,7 +250,7 @@ def generate(content_bytes, code_bytes, prefix, suffix):
             word = tuple(line[:cut])
             if word not in index:
                 continue
-            record = format_record(list(word), list(index[word]), prefix, line[cut + 1 :], suffix)
+            record = format_record(word, index[word], prefix, line[cut + 1 :], suffix)
             out += b"".join(bytes((unit & 0xFF, unit >> 8)) for unit in record)
             count += 1
     return (EXIT_OK if count else EXIT_NOTHING_WRITTEN), bytes(out)
