@@ -1,5 +1,6 @@
 #include "hint_table.h"
 
+#include "generation_observer.h"
 #include "output_stream.h"
 #include "platform/file_system.h"
 
@@ -26,6 +27,52 @@ char16_t* FindTab(char16_t* from, const char16_t* end) {
   return nullptr;
 }
 
+bool IsLineBreak(char16_t unit) { return unit == kCr || unit == kLf; }
+
+// What became of one code table line: the steps of the generation for one line.
+CodeLineOutcome JoinCodeLine(OutputStream* output, ContentIndex index, char16_t* line,
+                             const char16_t* prefix, const char16_t* suffix) {
+  char16_t* tab = FindTab(line, line + TextLength(line));
+  if (tab == nullptr) return CodeLineOutcome::kWithoutTab;
+  *tab = 0;
+  const char16_t* word = IndexFind(index, line);
+  if (word == nullptr) return CodeLineOutcome::kWordNotFound;
+  const char16_t* hint = word + TextLength(word) + 1;
+  WriteFormatted(output, kRecordFormat, {line, line, hint, prefix, tab + 1, suffix});
+  return CodeLineOutcome::kWritten;
+}
+
+// Tells the observer what became of a content record. The Note functions run only when an
+// observer is set.
+void NoteContentRecord(GenerationObserver* observer, const LoadedText& content, ContentIndex index,
+                       const char16_t* record, int inserted) {
+  const auto offset = static_cast<std::int32_t>(record - content.text);
+  if (inserted != 0) {
+    observer->OnContentRecord(offset, record, ContentRecordOutcome::kIndexed, -1);
+    return;
+  }
+  // IndexInsert refuses an equal word and a node that cannot be allocated alike; only the
+  // first leaves the word findable.
+  const char16_t* winner = IndexFind(index, record);
+  if (winner == nullptr) {
+    observer->OnContentRecord(offset, record, ContentRecordOutcome::kNoMemory, -1);
+  } else {
+    observer->OnContentRecord(offset, record, ContentRecordOutcome::kDuplicate,
+                              static_cast<std::int32_t>(winner - content.text));
+  }
+}
+
+// Tells the observer what became of a code table line: `start` is the line's first unit in
+// the code table text, `consumed` what ReadTextLine took.
+void NoteCodeLine(GenerationObserver* observer, const LoadedText& code, std::int32_t start,
+                  std::int32_t consumed, const char16_t* line, CodeLineOutcome outcome) {
+  // A cut line took exactly the limit, no line break among it, and text goes on behind it.
+  const char16_t* end = code.text + start + consumed;
+  const bool cut =
+      consumed == kLineBufferLength - 1 && !IsLineBreak(end[-1]) && *end != 0 && !IsLineBreak(*end);
+  observer->OnCodeLine(start, line, outcome, cut);
+}
+
 }  // namespace
 
 std::int32_t GetResultPath(char16_t* path) {
@@ -41,7 +88,11 @@ std::int32_t GetResultPath(char16_t* path) {
 }
 
 void BuildContentIndex(LoadedText* content, const char16_t* path, ContentIndex* index) {
-  if (LoadTextFile(path, content) != kLoadOk) return;
+  GenerationObserver* const observer = GetGenerationObserver();
+  if (observer != nullptr) observer->OnTableLoading(TableKind::kContent);
+  const int status = LoadTextFile(path, content);
+  if (observer != nullptr) observer->OnTableLoaded(status, *content);
+  if (status != kLoadOk) return;
   char16_t* record = content->text;
   char16_t* scan = record;
   while (*scan != 0) {
@@ -54,11 +105,19 @@ void BuildContentIndex(LoadedText* content, const char16_t* path, ContentIndex* 
     *scan = 0;
     if (char16_t* tab = FindTab(record, scan)) {
       *tab = 0;
-      IndexInsert(index, record);
+      const int inserted = IndexInsert(index, record);
+      if (observer != nullptr) NoteContentRecord(observer, *content, *index, record, inserted);
+    } else if (observer != nullptr) {
+      observer->OnContentRecord(static_cast<std::int32_t>(record - content->text), record,
+                                ContentRecordOutcome::kWithoutTab, -1);
     }
     scan += 2;
     while (*scan == kCr || *scan == kLf) ++scan;
     record = scan;
+  }
+  if (observer != nullptr && scan != record) {
+    observer->OnContentTail(static_cast<std::int32_t>(record - content->text),
+                            static_cast<std::int32_t>(scan - record));
   }
 }
 
@@ -109,25 +168,28 @@ void WriteFormatted(OutputStream* output, const char16_t* format,
 std::int32_t GenerateHintTable(ContentIndex index, const char16_t* prefix,
                                const char16_t* resultPath, const char16_t* codePath,
                                const char16_t* suffix) {
+  GenerationObserver* const observer = GetGenerationObserver();
   OutputStream output;
   if (OpenOutputStream(&output, resultPath) == 0) return 0;
   WriteBytes(&output, "\xFF\xFE", 2);
   LoadedText code;
-  if (LoadTextFile(codePath, &code) != kLoadOk) {
+  if (observer != nullptr) observer->OnTableLoading(TableKind::kCode);
+  const int status = LoadTextFile(codePath, &code);
+  if (observer != nullptr) observer->OnTableLoaded(status, code);
+  if (status != kLoadOk) {
     CloseOutputStream(&output);
     return 0;
   }
   std::int32_t count = 0;
   char16_t line[kLineBufferLength];
-  for (const char16_t* text = code.text; ReadTextLine(line, text) != 0; text = nullptr) {
-    char16_t* tab = FindTab(line, line + TextLength(line));
-    if (tab == nullptr) continue;
-    *tab = 0;
-    const char16_t* word = IndexFind(index, line);
-    if (word == nullptr) continue;
-    const char16_t* hint = word + TextLength(word) + 1;
-    WriteFormatted(&output, kRecordFormat, {line, line, hint, prefix, tab + 1, suffix});
-    ++count;
+  std::int32_t start = 0;
+  std::int32_t consumed;
+  for (const char16_t* text = code.text; (consumed = ReadTextLine(line, text)) != 0;
+       text = nullptr) {
+    const CodeLineOutcome outcome = JoinCodeLine(&output, index, line, prefix, suffix);
+    if (outcome == CodeLineOutcome::kWritten) ++count;
+    if (observer != nullptr) NoteCodeLine(observer, code, start, consumed, line, outcome);
+    start += consumed;
   }
   ReleaseLoadedText(&code);
   // A write or a close that failed leaves a damaged file, which must not count as a result.

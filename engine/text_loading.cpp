@@ -3,15 +3,64 @@
 #include <cstring>
 #include <limits>
 
+#include "generation_observer.h"
 #include "memory.h"
 #include "platform/file_system.h"
 #include "platform/text_conversion.h"
 
 namespace {
 
+EncodingChooser g_encodingChooser = nullptr;
+void* g_encodingChooserContext = nullptr;
+
 bool StartsWith(const unsigned char* bytes, std::int32_t count, const char* mark,
                 std::int32_t markLength) {
   return count >= markLength && std::memcmp(bytes, mark, markLength) == 0;
+}
+
+ByteOrderMark FindMark(const unsigned char* bytes, std::int32_t count) {
+  if (StartsWith(bytes, count, "\xEF\xBB\xBF", 3)) return ByteOrderMark::kUtf8;
+  if (StartsWith(bytes, count, "\xFF\xFE", 2)) return ByteOrderMark::kUtf16Le;
+  if (StartsWith(bytes, count, "\xFE\xFF", 2)) return ByteOrderMark::kUtf16Be;
+  return ByteOrderMark::kNone;
+}
+
+std::int32_t MarkLength(ByteOrderMark mark) {
+  if (mark == ByteOrderMark::kNone) return 0;
+  return mark == ByteOrderMark::kUtf8 ? 3 : 2;
+}
+
+// The encoding whose mark `mark` is; kAuto for none.
+TextEncoding MarkEncoding(ByteOrderMark mark) {
+  switch (mark) {
+    case ByteOrderMark::kUtf8:
+      return TextEncoding::kUtf8;
+    case ByteOrderMark::kUtf16Le:
+      return TextEncoding::kUtf16Le;
+    case ByteOrderMark::kUtf16Be:
+      return TextEncoding::kUtf16Be;
+    default:
+      return TextEncoding::kAuto;
+  }
+}
+
+// Detection: the mark first, then the UTF-8 test, then the ANSI code page. A forced encoding
+// takes the place of all three and drops only its own mark.
+TextDecoding ChooseDecoding(const unsigned char* bytes, std::int32_t count, TextEncoding encoding) {
+  TextDecoding decoding;
+  decoding.bytes = count;
+  decoding.mark = FindMark(bytes, count);
+  decoding.forced = encoding != TextEncoding::kAuto;
+  if (decoding.forced) {
+    decoding.encoding = encoding;
+    decoding.markKept =
+        decoding.mark != ByteOrderMark::kNone && MarkEncoding(decoding.mark) != encoding;
+  } else if (decoding.mark != ByteOrderMark::kNone) {
+    decoding.encoding = MarkEncoding(decoding.mark);
+  } else {
+    decoding.encoding = IsUtf8Text(bytes, count) ? TextEncoding::kUtf8 : TextEncoding::kAnsi;
+  }
+  return decoding;
 }
 
 // Gets a text of `units` units plus the zero unit; the zero unit is set here.
@@ -77,15 +126,30 @@ bool IsUtf8Text(const unsigned char* bytes, std::int32_t count) {
 }
 
 int DecodeText(const unsigned char* bytes, std::int32_t count, LoadedText* out) {
+  return DecodeTextAs(bytes, count, TextEncoding::kAuto, out);
+}
+
+int DecodeTextAs(const unsigned char* bytes, std::int32_t count, TextEncoding encoding,
+                 LoadedText* out) {
   out->text = nullptr;
   out->length = 0;
-  if (StartsWith(bytes, count, "\xEF\xBB\xBF", 3)) {
-    return Convert(kCodePageUtf8, bytes + 3, count - 3, out);
+  const TextDecoding decoding = ChooseDecoding(bytes, count, encoding);
+  if (GenerationObserver* observer = GetGenerationObserver()) observer->OnTextDecoded(decoding);
+  const std::int32_t skipped = decoding.markKept ? 0 : MarkLength(decoding.mark);
+  bytes += skipped;
+  count -= skipped;
+  switch (decoding.encoding) {
+    case TextEncoding::kUtf16Le:
+      return TakeUtf16(bytes, count, false, out);
+    case TextEncoding::kUtf16Be:
+      return TakeUtf16(bytes, count, true, out);
+    case TextEncoding::kUtf8:
+      return Convert(kCodePageUtf8, bytes, count, out);
+    case TextEncoding::kGbk:
+      return Convert(kCodePageGbk, bytes, count, out);
+    default:
+      return Convert(kCodePageAnsi, bytes, count, out);
   }
-  if (StartsWith(bytes, count, "\xFF\xFE", 2)) return TakeUtf16(bytes + 2, count - 2, false, out);
-  if (StartsWith(bytes, count, "\xFE\xFF", 2)) return TakeUtf16(bytes + 2, count - 2, true, out);
-  if (IsUtf8Text(bytes, count)) return Convert(kCodePageUtf8, bytes, count, out);
-  return Convert(kCodePageAnsi, bytes, count, out);
 }
 
 int LoadTextFile(const char16_t* path, LoadedText* out) {
@@ -109,9 +173,17 @@ int LoadTextFile(const char16_t* path, LoadedText* out) {
   bytes[delivered] = 0;
   bytes[delivered + 1] = 0;
   CloseFile(file);
-  const int status = DecodeText(bytes, delivered, out);
+  const TextEncoding encoding = g_encodingChooser != nullptr
+                                    ? g_encodingChooser(path, g_encodingChooserContext)
+                                    : TextEncoding::kAuto;
+  const int status = DecodeTextAs(bytes, delivered, encoding, out);
   ReleaseMemory(bytes);
   return status;
+}
+
+void SetEncodingChooser(EncodingChooser chooser, void* context) {
+  g_encodingChooser = chooser;
+  g_encodingChooserContext = context;
 }
 
 void ReleaseLoadedText(LoadedText* text) {

@@ -1,5 +1,7 @@
 #include "utf8.h"
 
+#include "generation_observer.h"
+
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
@@ -16,6 +18,12 @@ inline void PutCodePoint(char32_t c, char16_t* out, std::int32_t room, std::int3
   ++*n;
   if (out != nullptr && *n < room) out[*n] = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
   ++*n;
+}
+
+// Puts one U+FFFD in place of malformed input; a conversion that writes tells the observer.
+inline void PutReplacement(char16_t* out, std::int32_t room, std::int32_t* n) {
+  if (out != nullptr) NoteReplacement(*n);
+  PutCodePoint(kReplacement, out, room, n);
 }
 
 // The range allowed for the second byte of a sequence led by `lead`; later bytes take 80..BF.
@@ -54,7 +62,7 @@ std::int32_t DecodeUtf8(const unsigned char* bytes, std::int32_t count, char16_t
       trail = 3;
       c = lead & 0x07;
     } else {
-      PutCodePoint(kReplacement, out, room, &n);
+      PutReplacement(out, room, &n);
       ++i;
       continue;
     }
@@ -74,7 +82,11 @@ std::int32_t DecodeUtf8(const unsigned char* bytes, std::int32_t count, char16_t
       high = 0xBF;
     }
     // A cut-short sequence is replaced as a whole; reading goes on at the byte that broke it.
-    PutCodePoint(complete ? c : kReplacement, out, room, &n);
+    if (complete) {
+      PutCodePoint(c, out, room, &n);
+    } else {
+      PutReplacement(out, room, &n);
+    }
     i = next;
   }
   return n;

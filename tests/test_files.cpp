@@ -45,3 +45,8 @@ std::string Utf16LeBytes(const std::u16string& units) {
   }
   return bytes;
 }
+
+bool FailOnCall(std::size_t, void* context) {
+  auto* state = static_cast<FailNth*>(context);
+  return ++state->calls != state->failAt;
+}

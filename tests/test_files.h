@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -27,3 +28,11 @@ std::u16string EnginePath(const std::filesystem::path& path);
 
 // UTF-16 units as UTF-16LE bytes, as the hint table file holds them.
 std::string Utf16LeBytes(const std::u16string& units);
+
+// An allocation filter for SetAllocationFilter that fails the `failAt`-th allocation (from 1)
+// after it was set, and only that one. `context` is a FailNth.
+struct FailNth {
+  int calls = 0;
+  int failAt;
+};
+bool FailOnCall(std::size_t bytes, void* context);

@@ -1,10 +1,13 @@
 // The stand-in for the ANSI code page off Windows: CP936 through iconv, where a byte that cannot
-// be decoded becomes one U+FFFD and decoding goes on with the next byte.
+// be decoded becomes one U+FFFD and decoding goes on with the next byte. Both conversions off
+// Windows tell the generation observer exactly where they replaced.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/text_conversion.h"
+#include "told_replacements.h"
 
 using namespace std::literals;
 
@@ -28,5 +31,29 @@ TEST(AnsiStandInTest, ReplacesEachUndecodableByte) {
     MultiByteToUtf16(kCodePageAnsi, bytes, count, units.data(),
                      static_cast<std::int32_t>(units.size()));
     EXPECT_EQ(units, c.units);
+  }
+}
+
+TEST(ReplacementTest, TellsWhereEachReplacementWasWrittenAndNothingElse) {
+  struct Case {
+    const char* name;
+    std::uint32_t codePage;
+    std::string bytes;
+    std::vector<std::int32_t> offsets;
+  };
+  const Case kCases[] = {
+      {"utf-8: a U+FFFD of the input is none, each maximal malformed subpart is one",
+       kCodePageUtf8,
+       "a\xEF\xBF\xBD\xC0\x80\xED\xA0\x80"
+       "b"s,
+       {2, 3, 4, 5, 6}},
+      {"gbk: a broken trail byte costs the lead byte only",
+       kCodePageAnsi,
+       "a\x81\x20\xD6\xD0\x81"s,
+       {1, 4}},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ToldReplacements(c.codePage, c.bytes), c.offsets);
   }
 }

@@ -7,6 +7,9 @@
 
 #include <string>
 
+#include "generation_observer.h"
+#include "told_replacements.h"
+
 using namespace std::literals;
 
 namespace {
@@ -16,7 +19,28 @@ std::int32_t Count(std::uint32_t codePage, const std::string& bytes) {
                           static_cast<std::int32_t>(bytes.size()), nullptr, 0);
 }
 
+class ReplacementRecorder : public GenerationObserver {
+ public:
+  ReplacementRecorder() { SetGenerationObserver(this); }
+  ~ReplacementRecorder() override { SetGenerationObserver(nullptr); }
+  ReplacementRecorder(const ReplacementRecorder&) = delete;
+  ReplacementRecorder& operator=(const ReplacementRecorder&) = delete;
+  void OnReplacement(std::int32_t offset) override { offsets.push_back(offset); }
+  std::vector<std::int32_t> offsets;
+};
+
 }  // namespace
+
+std::vector<std::int32_t> ToldReplacements(std::uint32_t codePage, const std::string& bytes) {
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto count = static_cast<std::int32_t>(bytes.size());
+  ReplacementRecorder recorder;
+  const std::int32_t n = MultiByteToUtf16(codePage, data, count, nullptr, 0);
+  EXPECT_TRUE(recorder.offsets.empty()) << "the size query tells nothing";
+  std::u16string units(static_cast<std::size_t>(n), u'#');
+  MultiByteToUtf16(codePage, data, count, units.data(), n);
+  return recorder.offsets;
+}
 
 TEST(MultiByteToUtf16Test, TheSizeQueryCountsWhatTheConversionWrites) {
   struct Case {

@@ -220,20 +220,6 @@ TEST_F(LoadTextFileTest, ChineseFileNamesReachTheFileSystem) {
   ReleaseLoadedText(&text);
 }
 
-namespace {
-
-struct FailNth {
-  int calls = 0;
-  int failAt;
-};
-
-bool FailOnCall(std::size_t, void* context) {
-  auto* state = static_cast<FailNth*>(context);
-  return ++state->calls != state->failAt;
-}
-
-}  // namespace
-
 TEST_F(LoadTextFileTest, NoMemoryForTheBytesOrTheTextGivesStatus2AndNoText) {
   const auto path = m_folder.Write("t.txt", "\xE4\xB8\xAD\xE6\x96\x87");
   for (int failAt : {1, 2}) {  // the byte buffer, then the decoded text

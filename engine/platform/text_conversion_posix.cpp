@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "../generation_observer.h"
 #include "../utf8.h"
 #include "text_conversion.h"
 
@@ -15,16 +16,28 @@ inline void Put(char16_t unit, char16_t* out, std::int32_t room, std::int32_t* n
   ++*n;
 }
 
+// Puts one U+FFFD in place of malformed input; a conversion that writes tells the observer.
+inline void PutReplacement(char16_t* out, std::int32_t room, std::int32_t* n) {
+  if (out != nullptr) NoteReplacement(*n);
+  Put(kReplacement, out, room, n);
+}
+
 // The ANSI code page off Windows is CP936, GBK as Windows maps it (0x80 is U+20AC), through
-// glibc's iconv. A byte that cannot be decoded becomes U+FFFD and the conversion goes on with
-// the next byte, so a broken trail byte costs only its lead byte.
+// glibc's iconv; kCodePageGbk is the same conversion. A byte that cannot be decoded becomes U+FFFD
+// and the conversion goes on with the next byte, so a broken trail byte costs only its lead byte.
 std::int32_t DecodeAnsi(const unsigned char* bytes, std::int32_t count, char16_t* out,
                         std::int32_t room) {
   iconv_t cd = iconv_open("UTF-16LE", "CP936");
   if (cd == reinterpret_cast<iconv_t>(-1)) {
     // Without the converter, keep ASCII and mark everything else.
     std::int32_t n = 0;
-    for (std::int32_t i = 0; i < count; ++i) Put(bytes[i] < 0x80 ? bytes[i] : kReplacement, out, room, &n);
+    for (std::int32_t i = 0; i < count; ++i) {
+      if (bytes[i] < 0x80) {
+        Put(bytes[i], out, room, &n);
+      } else {
+        PutReplacement(out, room, &n);
+      }
+    }
     return n;
   }
   std::int32_t n = 0;
@@ -41,7 +54,7 @@ std::int32_t DecodeAnsi(const unsigned char* bytes, std::int32_t count, char16_t
       Put(static_cast<char16_t>(chunk[i] | chunk[i + 1] << 8), out, room, &n);
     }
     if (error == EILSEQ || error == EINVAL) {
-      Put(kReplacement, out, room, &n);
+      PutReplacement(out, room, &n);
       ++in;
       --inLeft;
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
