@@ -20,12 +20,6 @@ inline void PutCodePoint(char32_t c, char16_t* out, std::int32_t room, std::int3
   ++*n;
 }
 
-// Puts one U+FFFD in place of malformed input; a conversion that writes tells the observer.
-inline void PutReplacement(char16_t* out, std::int32_t room, std::int32_t* n) {
-  if (out != nullptr) NoteReplacement(*n);
-  PutCodePoint(kReplacement, out, room, n);
-}
-
 // The range allowed for the second byte of a sequence led by `lead`; later bytes take 80..BF.
 inline void SecondByteRange(unsigned char lead, unsigned char* low, unsigned char* high) {
   *low = 0x80;
@@ -36,10 +30,11 @@ inline void SecondByteRange(unsigned char lead, unsigned char* low, unsigned cha
   if (lead == 0xF4) *high = 0x8F;
 }
 
-}  // namespace
-
-std::int32_t DecodeUtf8(const unsigned char* bytes, std::int32_t count, char16_t* out,
-                        std::int32_t room) {
+// The conversion that tells the observer where it replaced is an instance of its own, so that
+// the one without an observer stays exactly as it is; neither is inlined into the other's caller.
+template <bool kTellReplacements>
+[[gnu::noinline]] std::int32_t Decode(const unsigned char* bytes, std::int32_t count, char16_t* out,
+                                      std::int32_t room) {
   std::int32_t n = 0;
   std::int32_t i = 0;
   while (i < count) {
@@ -62,7 +57,8 @@ std::int32_t DecodeUtf8(const unsigned char* bytes, std::int32_t count, char16_t
       trail = 3;
       c = lead & 0x07;
     } else {
-      PutReplacement(out, room, &n);
+      if constexpr (kTellReplacements) NoteReplacement(n);
+      PutCodePoint(kReplacement, out, room, &n);
       ++i;
       continue;
     }
@@ -82,14 +78,23 @@ std::int32_t DecodeUtf8(const unsigned char* bytes, std::int32_t count, char16_t
       high = 0xBF;
     }
     // A cut-short sequence is replaced as a whole; reading goes on at the byte that broke it.
-    if (complete) {
-      PutCodePoint(c, out, room, &n);
-    } else {
-      PutReplacement(out, room, &n);
+    if constexpr (kTellReplacements) {
+      if (!complete) NoteReplacement(n);
     }
+    PutCodePoint(complete ? c : kReplacement, out, room, &n);
     i = next;
   }
   return n;
+}
+
+}  // namespace
+
+std::int32_t DecodeUtf8(const unsigned char* bytes, std::int32_t count, char16_t* out,
+                        std::int32_t room) {
+  if (out != nullptr && GetGenerationObserver() != nullptr) {
+    return Decode<true>(bytes, count, out, room);
+  }
+  return Decode<false>(bytes, count, out, room);
 }
 
 std::size_t EncodeUtf8(const char16_t* text, std::size_t count, char* out, std::size_t room) {
