@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "hint_table.h"
+#include "join_report.h"
 #include "platform/file_system.h"
 #include "utf8.h"
 
@@ -40,12 +43,55 @@ std::string ToUtf8(const char16_t* text) {
   return result;
 }
 
+std::filesystem::path NativePath(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// True when the UTF-8 paths `a` and `b` name one existing file, however they are spelled.
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(NativePath(a), NativePath(b), error);
+}
+
 struct Options {
   std::string prefix;
   std::string suffix;
   std::string output;
   std::string contentTable;
   std::string codeTable;
+  std::string report;  // empty: none; "-": standard error
+  TextEncoding contentEncoding = TextEncoding::kAuto;
+  TextEncoding codeEncoding = TextEncoding::kAuto;
+  bool quiet = false;
+};
+
+// The encodings that --content-encoding and --code-encoding take.
+const std::map<std::string, TextEncoding> kEncodingNames = {
+    {"auto", TextEncoding::kAuto},        {"utf-8", TextEncoding::kUtf8},
+    {"utf-16le", TextEncoding::kUtf16Le}, {"utf-16be", TextEncoding::kUtf16Be},
+    {"gbk", TextEncoding::kGbk},
+};
+
+// The encoding forced on each table, by the path that LoadTextFile is given.
+struct ForcedEncodings {
+  std::u16string contentPath;
+  TextEncoding content;
+  std::u16string codePath;
+  TextEncoding code;
+};
+
+// The two paths are different texts unless both tables take the same encoding.
+TextEncoding ChooseTableEncoding(const char16_t* path, void* context) {
+  const auto* forced = static_cast<const ForcedEncodings*>(context);
+  if (path == forced->contentPath) return forced->content;
+  if (path == forced->codePath) return forced->code;
+  return TextEncoding::kAuto;
+}
+
+// A report to write was asked for, and where it goes.
+struct ReportOutput {
+  bool wanted = false;
+  std::ofstream file;  // not open: standard error
 };
 
 bool HasCrLf(const LoadedText& text) {
@@ -105,6 +151,45 @@ std::string ExplainNothingGenerated(const char16_t* resultPath,
   return "no word of the code table " + codeTable + " is in the content table";
 }
 
+// Checks what cannot work before anything is read or written, and opens the report. `result` is
+// the hint table's path. Returns kExitOk or kExitUsage.
+int CheckOptions(const Options& options, const std::string& result, ReportOutput* report) {
+  if (options.contentTable == options.codeTable &&
+      options.contentEncoding != options.codeEncoding) {
+    std::fprintf(stderr, "lantra-cli: one file cannot be read as both tables in two encodings\n");
+    return kExitUsage;
+  }
+  if (options.report.empty()) return kExitOk;
+  report->wanted = true;
+  if (options.report == "-") return kExitOk;
+  // Opening the report empties it: it must not be a table or the hint table, which may not
+  // exist yet.
+  for (const std::string* other : {&options.contentTable, &options.codeTable, &result}) {
+    if (options.report == *other || SameFile(options.report, *other)) {
+      std::fprintf(stderr, "lantra-cli: the report would overwrite %s\n", other->c_str());
+      return kExitUsage;
+    }
+  }
+  report->file.open(NativePath(options.report), std::ios::binary | std::ios::trunc);
+  if (!report->file.is_open()) {
+    std::fprintf(stderr, "lantra-cli: cannot write the report to %s\n", options.report.c_str());
+    return kExitUsage;
+  }
+  return kExitOk;
+}
+
+void WriteReport(const std::string& text, ReportOutput* report, const std::string& path) {
+  if (!report->file.is_open()) {
+    std::fputs(text.c_str(), stderr);
+    return;
+  }
+  report->file << text;
+  report->file.close();
+  if (report->file.fail()) {
+    std::fprintf(stderr, "lantra-cli: cannot write the report to %s\n", path.c_str());
+  }
+}
+
 int Generate(const Options& options) {
   char16_t resultPath[kPathLength] = {};
   std::u16string output;
@@ -115,33 +200,47 @@ int Generate(const Options& options) {
     output = ToUtf16(options.output);
     result = output.c_str();
   }
+  ReportOutput reportOutput;
+  const int usage = CheckOptions(options, ToUtf8(result), &reportOutput);
+  if (usage != kExitOk) return usage;
   const std::u16string prefix = ToUtf16(options.prefix);
   const std::u16string suffix = ToUtf16(options.suffix);
-  const std::u16string contentPath = ToUtf16(options.contentTable);
-  const std::u16string codePath = ToUtf16(options.codeTable);
+  ForcedEncodings forced{ToUtf16(options.contentTable), options.contentEncoding,
+                         ToUtf16(options.codeTable), options.codeEncoding};
+  // The explanations below load the tables again, so the forced encodings hold to the end.
+  SetEncodingChooser(ChooseTableEncoding, &forced);
+  JoinReport report(options.contentTable, options.codeTable);
+  if (reportOutput.wanted) SetGenerationObserver(&report);
 
   LoadedText content;
   ContentIndex index = nullptr;
-  BuildContentIndex(&content, contentPath.c_str(), &index);
-  int status = kExitOk;
-  if (index == nullptr) {
-    std::fprintf(stderr, "%s\nlantra-cli: %s\n", kNoContentMessage,
-                 ExplainEmptyIndex(options.contentTable).c_str());
-    status = kExitNoContent;
-  } else {
-    const std::int32_t count = GenerateHintTable(index, prefix.c_str(), result, codePath.c_str(),
-                                                 suffix.c_str());
-    if (count > 0) {
-      std::printf("%d record%s written to %s\n", count, count == 1 ? "" : "s",
-                  ToUtf8(result).c_str());
-    } else {
-      std::fprintf(stderr, "%s\nlantra-cli: %s\n", kNothingGeneratedMessage,
-                   ExplainNothingGenerated(result, options.codeTable).c_str());
-      status = kExitNothingGenerated;
-    }
+  BuildContentIndex(&content, forced.contentPath.c_str(), &index);
+  std::int32_t count = 0;
+  if (index != nullptr) {
+    count =
+        GenerateHintTable(index, prefix.c_str(), result, forced.codePath.c_str(), suffix.c_str());
   }
+  SetGenerationObserver(nullptr);
+
+  int status = kExitOk;
+  std::string outcome;
+  if (index == nullptr) {
+    outcome = ExplainEmptyIndex(options.contentTable);
+    std::fprintf(stderr, "%s\nlantra-cli: %s\n", kNoContentMessage, outcome.c_str());
+    status = kExitNoContent;
+  } else if (count > 0) {
+    outcome = std::to_string(count) + (count == 1 ? " record" : " records") + " written to " +
+              ToUtf8(result);
+    if (!options.quiet) std::printf("%s\n", outcome.c_str());
+  } else {
+    outcome = ExplainNothingGenerated(result, options.codeTable);
+    std::fprintf(stderr, "%s\nlantra-cli: %s\n", kNothingGeneratedMessage, outcome.c_str());
+    status = kExitNothingGenerated;
+  }
+  SetEncodingChooser(nullptr, nullptr);
   IndexRelease(&index);
   ReleaseLoadedText(&content);
+  if (reportOutput.wanted) WriteReport(report.Text(outcome), &reportOutput, options.report);
   return status;
 }
 
@@ -150,7 +249,9 @@ int Generate(const Options& options) {
 // alone, though, and would take the next argument as the value; such an empty value is handed
 // over as an argument of its own.
 std::vector<std::string> SeparateEmptyValues(int argc, char** argv) {
-  static const std::string kValueOptions[] = {"--prefix", "--suffix", "--output", "-o"};
+  static const std::string kValueOptions[] = {
+      "--prefix", "--suffix",           "--output",       "-o",
+      "--report", "--content-encoding", "--code-encoding"};
   const auto takesValue = [](const std::string& argument) {
     return std::find(std::begin(kValueOptions), std::end(kValueOptions), argument) !=
            std::end(kValueOptions);
@@ -176,15 +277,6 @@ std::vector<std::string> SeparateEmptyValues(int argc, char** argv) {
   return arguments;
 }
 
-// True when the UTF-8 paths `a` and `b` name one existing file, however they are spelled.
-bool SameFile(const std::string& a, const std::string& b) {
-  const auto path = [](const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-  };
-  std::error_code error;
-  return std::filesystem::equivalent(path(a), path(b), error);
-}
-
 }  // namespace
 
 int RunLantraCli(int argc, char** argv) {
@@ -196,11 +288,26 @@ int RunLantraCli(int argc, char** argv) {
   app.set_version_flag("--version", "lantra-cli " LANTRA_VERSION);
   app.add_option("--prefix", options.prefix, "Text put before every code (may be empty)");
   app.add_option("--suffix", options.suffix, "Text put after every code (may be empty)");
+  const auto nonEmpty = CLI::Validator(
+      [](const std::string& name) { return name.empty() ? "the file name is empty" : ""; }, "");
   app.add_option("-o,--output", options.output,
                  "The hint table to write (default: Lantra_result.txt in the temporary folder)")
-      ->check(CLI::Validator(
-          [](const std::string& name) { return name.empty() ? "the file name is empty" : ""; },
-          ""));
+      ->check(nonEmpty);
+  app.add_option("--report", options.report,
+                 "Write a report of what joined and what did not to FILE, or with - to standard "
+                 "error")
+      ->type_name("FILE")
+      ->check(nonEmpty);
+  const auto encodings = CLI::CheckedTransformer(kEncodingNames, CLI::ignore_case);
+  app.add_option("--content-encoding", options.contentEncoding,
+                 "Read the content table in this encoding instead of detecting it")
+      ->transform(encodings)
+      ->option_text("auto|utf-8|utf-16le|utf-16be|gbk");
+  app.add_option("--code-encoding", options.codeEncoding,
+                 "Read the code table in this encoding instead of detecting it")
+      ->transform(encodings)
+      ->option_text("auto|utf-8|utf-16le|utf-16be|gbk");
+  app.add_flag("-q,--quiet", options.quiet, "Print nothing on success");
   app.add_option("CONTENT_TABLE", options.contentTable, "Lines of word TAB hint, ending in CR LF")
       ->required();
   app.add_option("CODE_TABLE", options.codeTable, "Lines of word TAB code")->required();
