@@ -181,6 +181,10 @@ struct CModalDialog::Window : QDialog {
       widget->setGeometry(toX(control.x), toY(control.y), toX(control.width),
                           toY(control.height));
       m_controls.push_back({control.id, widget});
+      if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        const int id = control.id;
+        QObject::connect(button, &QAbstractButton::clicked, this, [this, id] { m_owner.OnCommand(id); });
+      }
       if ((control.style & kWsTabStop) == 0) continue;
       if (previousTabStop == nullptr) {
         m_pFirstTabStop = widget;
