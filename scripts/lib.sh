@@ -23,7 +23,16 @@ as_root() {
 
 # The packages that every build needs.
 BUILD_PACKAGES=(cmake make g++ libcli11-dev)
-TEST_PACKAGES=(googletest libgtest-dev libgmock-dev libbenchmark-dev python3 binutils)
+# The dialog's build (Qt 6 Widgets; CMake's Qt package also wants OpenGL's headers).
+DIALOG_PACKAGES=(qt6-base-dev libgl-dev)
+# What the dialog needs on a desktop: Qt's X11 and Wayland plugins, a font with Chinese
+# characters, Qt's own translations for its buttons, and xdg-open for the result file.
+DIALOG_RUNTIME_PACKAGES=(qt6-qpa-plugins qt6-wayland fonts-noto-cjk qt6-translations-l10n xdg-utils)
+# The widget tests measure Chinese labels, so they need the same font everywhere; the session
+# test drives the real program under a virtual X server.
+TEST_PACKAGES=(googletest libgtest-dev libgmock-dev libbenchmark-dev python3 binutils
+  fonts-noto-cjk desktop-file-utils xvfb xdotool)
+SCREENSHOT_PACKAGES=(xvfb xdotool imagemagick fonts-noto-cjk)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 icoutils)
 # What runs the Windows build: Wine, a display for its windows with a tool to drive them, and the
 # locales from which Wine takes its ANSI code page.
