@@ -43,7 +43,7 @@ struct ControlTemplate {
   ControlClass kind;
   const char16_t* text;  // "&" marks the access key; "&&" is a plain "&"
   int x, y, width, height;
-  std::uint32_t style;   // WS_CHILD and WS_VISIBLE included
+  std::uint32_t style;  // WS_CHILD and WS_VISIBLE included
 };
 
 struct DialogTemplate {

@@ -40,9 +40,13 @@ void CLantraDlg::OnPaint() {
   paint.DrawIconAt(MinimizedIconPosition(ClientSize(), SystemIconSize()), m_hAppIcon);
 }
 
-IconHandle CLantraDlg::OnQueryDragIcon() { return m_hAppIcon; }
+IconHandle CLantraDlg::OnQueryDragIcon() {
+  return m_hAppIcon;
+}
 
-std::span<const CommandEntry> CLantraDlg::GetMessageMap() const { return kMessageMap; }
+std::span<const CommandEntry> CLantraDlg::GetMessageMap() const {
+  return kMessageMap;
+}
 
 void CLantraDlg::OnGenerate() {
   LoadedText content;
@@ -78,9 +82,13 @@ void CLantraDlg::OnGenerate() {
   ReleaseLoadedText(&content);
 }
 
-void CLantraDlg::OnBrowseContentTable() { BrowseInto(IDC_CONTENT_TABLE_PATH); }
+void CLantraDlg::OnBrowseContentTable() {
+  BrowseInto(IDC_CONTENT_TABLE_PATH);
+}
 
-void CLantraDlg::OnBrowseCodeTable() { BrowseInto(IDC_CODE_TABLE_PATH); }
+void CLantraDlg::OnBrowseCodeTable() {
+  BrowseInto(IDC_CODE_TABLE_PATH);
+}
 
 void CLantraDlg::BrowseInto(int fieldId) {
   const std::u16string path = Shell().ChooseFileToOpen(Handle(), kTableFileRequest);

@@ -10,11 +10,13 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "lantra_app.h"
@@ -23,7 +25,9 @@
 
 namespace {
 
-QString FromUtf16(const char16_t* text) { return QString::fromUtf16(text); }
+QString FromUtf16(const char16_t* text) {
+  return QString::fromUtf16(text);
+}
 
 // UTF-16 units as the UTF-16LE bytes of a hint table.
 QByteArray Utf16Le(const QString& text) {
@@ -35,7 +39,9 @@ QByteArray Utf16Le(const QString& text) {
   return bytes;
 }
 
-QByteArray HintTable(const QString& records) { return QByteArray("\xFF\xFE", 2) + Utf16Le(records); }
+QByteArray HintTable(const QString& records) {
+  return QByteArray("\xFF\xFE", 2) + Utf16Le(records);
+}
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
@@ -148,22 +154,27 @@ class LantraDialogTest : public QObject {
     QTest::keyClick(field, Qt::Key_Return);
   }
 
-  QTemporaryDir m_folder;
+  std::unique_ptr<QTemporaryDir> m_folder;
   QString m_resultPath;
   RecordingShell m_shell;
 
  private slots:
   void init() {
-    QVERIFY(m_folder.isValid());
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
     // The result file goes to the temporary folder, which is this test's own.
-    qputenv("TMPDIR", QFile::encodeName(m_folder.path()));
-    m_resultPath = m_folder.filePath(QStringLiteral("Lantra_result.txt"));
+    qputenv("TMPDIR", QFile::encodeName(m_folder->path()));
+    m_resultPath = m_folder->filePath(QStringLiteral("Lantra_result.txt"));
     m_shell.opened.clear();
     m_shell.asked.clear();
     SetShell(&m_shell);
   }
 
-  void cleanup() { SetShell(nullptr); }
+  void cleanup() {
+    SetShell(nullptr);
+    QDir::setCurrent(QDir::tempPath());
+    m_folder.reset();
+  }
 
   void iconPositionCentresWithTruncation_data() {
     QTest::addColumn<int>("clientWidth");
@@ -194,6 +205,9 @@ class LantraDialogTest : public QObject {
       QVERIFY(!window->windowIcon().isNull());
       // Fixed size, a close box, no minimise or maximise box, a taskbar entry of its own.
       QCOMPARE(window->minimumSize(), window->maximumSize());
+      const QPoint screenCentre = window->screen()->availableGeometry().center();
+      QVERIFY(qAbs(window->geometry().center().x() - screenCentre.x()) <= 1);
+      QVERIFY(qAbs(window->geometry().center().y() - screenCentre.y()) <= 1);
       const Qt::WindowFlags flags = window->windowFlags();
       QCOMPARE(flags & Qt::WindowType_Mask, Qt::Window);
       QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
@@ -296,38 +310,45 @@ class LantraDialogTest : public QObject {
   }
 
   void failedGenerateShowsItsMessageAndMarksTheField_data() {
-    QTest::addColumn<QString>("codeTable");     // a file name in the test's folder, or ""
+    QTest::addColumn<QString>("codeTable");  // a file name in the test's folder, or ""
     QTest::addColumn<QString>("contentTable");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("markedField");       // 0: the focus stays in the prefix field
+    QTest::addColumn<int>("markedField");  // 0: the focus stays in the prefix field
     const QString noCode = FromUtf16(kNoCodeTableMessage);
     const QString noContent = FromUtf16(kNoContentMessage);
     const QString nothing = FromUtf16(kNothingGeneratedMessage);
-    QTest::newRow("every field empty") << "" << "" << noCode << IDC_CODE_TABLE_PATH;
+    QTest::newRow("every field empty") << ""
+                                       << "" << noCode << IDC_CODE_TABLE_PATH;
     QTest::newRow("no code table, content table given")
-        << "" << "content.txt" << noCode << IDC_CODE_TABLE_PATH;
-    QTest::newRow("no content table") << "code.txt" << "" << noContent << IDC_CONTENT_TABLE_PATH;
-    QTest::newRow("content table missing")
-        << "code.txt" << "missing.txt" << noContent << IDC_CONTENT_TABLE_PATH;
+        << ""
+        << "content.txt" << noCode << IDC_CODE_TABLE_PATH;
+    QTest::newRow("no content table") << "code.txt"
+                                      << "" << noContent << IDC_CONTENT_TABLE_PATH;
+    QTest::newRow("content table missing") << "code.txt"
+                                           << "missing.txt" << noContent << IDC_CONTENT_TABLE_PATH;
     QTest::newRow("content table with LF line ends")
-        << "code.txt" << "content-lf.txt" << noContent << IDC_CONTENT_TABLE_PATH;
+        << "code.txt"
+        << "content-lf.txt" << noContent << IDC_CONTENT_TABLE_PATH;
     QTest::newRow("content table without line break")
-        << "code.txt" << "content-no-break.txt" << noContent << IDC_CONTENT_TABLE_PATH;
-    QTest::newRow("code table missing") << "missing.txt" << "content.txt" << nothing << 0;
-    QTest::newRow("no word in common") << "code-other.txt" << "content.txt" << nothing << 0;
+        << "code.txt"
+        << "content-no-break.txt" << noContent << IDC_CONTENT_TABLE_PATH;
+    QTest::newRow("code table missing") << "missing.txt"
+                                        << "content.txt" << nothing << 0;
+    QTest::newRow("no word in common") << "code-other.txt"
+                                       << "content.txt" << nothing << 0;
   }
   void failedGenerateShowsItsMessageAndMarksTheField() {
     QFETCH(QString, codeTable);
     QFETCH(QString, contentTable);
     QFETCH(QString, message);
     QFETCH(int, markedField);
-    WriteFile(m_folder.filePath("content.txt"), "ab\tx\r\n");
-    WriteFile(m_folder.filePath("content-lf.txt"), "ab\tx\n");
-    WriteFile(m_folder.filePath("content-no-break.txt"), "ab\tx");
-    WriteFile(m_folder.filePath("code.txt"), "ab\tc\r\n");
-    WriteFile(m_folder.filePath("code-other.txt"), "cd\te\r\n");
+    WriteFile(m_folder->filePath("content.txt"), "ab\tx\r\n");
+    WriteFile(m_folder->filePath("content-lf.txt"), "ab\tx\n");
+    WriteFile(m_folder->filePath("content-no-break.txt"), "ab\tx");
+    WriteFile(m_folder->filePath("code.txt"), "ab\tc\r\n");
+    WriteFile(m_folder->filePath("code-other.txt"), "cd\te\r\n");
     const auto pathOf = [&](const QString& name) {
-      return name.isEmpty() ? QString() : m_folder.filePath(name);
+      return name.isEmpty() ? QString() : m_folder->filePath(name);
     };
 
     CLantraDlg dialog;
@@ -366,13 +387,14 @@ class LantraDialogTest : public QObject {
   }
 
   void successfulGenerateOpensTheResult() {
-    WriteFile(m_folder.filePath("content.txt"), "ab\tx\r\n");
-    WriteFile(m_folder.filePath("code.txt"), "ab\tc");
+    WriteFile(m_folder->filePath("content.txt"), "ab\tx\r\n");
+    WriteFile(m_folder->filePath("code.txt"), "ab\tc");
     CLantraDlg dialog;
     RunDialog(dialog, [&](QDialog* window) {
-      const QString texts[] = {m_folder.filePath("code.txt"), m_folder.filePath("content.txt"),
+      const QString texts[] = {m_folder->filePath("code.txt"), m_folder->filePath("content.txt"),
                                QStringLiteral("p"), QStringLiteral("s")};
-      for (int i = 0; i < 4; ++i) Field(window, kFieldIds[i])->setText(texts[i]);
+      for (int i = 0; i < 4; ++i)
+        Field(window, kFieldIds[i])->setText(texts[i]);
       MessageBoxCloser boxes;
       QTest::mouseClick(Control(window, IDOK), Qt::LeftButton);
 
@@ -382,7 +404,8 @@ class LantraDialogTest : public QObject {
       QCOMPARE(m_shell.opened[0].owner, dialog.Handle());
       QCOMPARE(ReadFile(m_resultPath), HintTable(QStringLiteral("$kesucmd(ab,ab[x])\tpcs\r\n")));
       QVERIFY(window->isVisible());
-      for (int i = 0; i < 4; ++i) QCOMPARE(Field(window, kFieldIds[i])->text(), texts[i]);
+      for (int i = 0; i < 4; ++i)
+        QCOMPARE(Field(window, kFieldIds[i])->text(), texts[i]);
 
       // The same again writes and opens the same file again.
       QFile::remove(m_resultPath);
@@ -394,16 +417,16 @@ class LantraDialogTest : public QObject {
   }
 
   void longAffixesAreCutTo31Units() {
-    WriteFile(m_folder.filePath("content.txt"), "ab\tx\r\n");
-    WriteFile(m_folder.filePath("code.txt"), "ab\tc\r\nab\td\r\n");
+    WriteFile(m_folder->filePath("content.txt"), "ab\tx\r\n");
+    WriteFile(m_folder->filePath("code.txt"), "ab\tc\r\nab\td\r\n");
     const QString prefix = QStringLiteral("前缀01234567890123456789012345678901234567");
     const QString suffix = QStringLiteral("abcdefghijklmnopqrstuvwxyz后缀ABCDEFGHIJKL");
     QCOMPARE(prefix.size(), 40);
     QCOMPARE(suffix.size(), 40);
     CLantraDlg dialog;
     RunDialog(dialog, [&](QDialog* window) {
-      Field(window, IDC_CODE_TABLE_PATH)->setText(m_folder.filePath("code.txt"));
-      Field(window, IDC_CONTENT_TABLE_PATH)->setText(m_folder.filePath("content.txt"));
+      Field(window, IDC_CODE_TABLE_PATH)->setText(m_folder->filePath("code.txt"));
+      Field(window, IDC_CONTENT_TABLE_PATH)->setText(m_folder->filePath("content.txt"));
       Field(window, IDC_FINAL_PREFIX)->setText(prefix);
       Field(window, IDC_FINAL_SUFFIX)->setText(suffix);
       PressEnterIn(window, IDC_CODE_TABLE_PATH);
@@ -418,21 +441,21 @@ class LantraDialogTest : public QObject {
   }
 
   void everyGenerateStartsWithAnEmptyIndex() {
-    WriteFile(m_folder.filePath("first.txt"), "ab\tx\r\n");
-    WriteFile(m_folder.filePath("second.txt"), "cd\ty\r\n");
-    WriteFile(m_folder.filePath("code.txt"), "ab\tc\r\ncd\te\r\n");
-    WriteFile(m_folder.filePath("code-cd.txt"), "zz\tq\r\n");
+    WriteFile(m_folder->filePath("first.txt"), "ab\tx\r\n");
+    WriteFile(m_folder->filePath("second.txt"), "cd\ty\r\n");
+    WriteFile(m_folder->filePath("code.txt"), "ab\tc\r\ncd\te\r\n");
+    WriteFile(m_folder->filePath("code-cd.txt"), "zz\tq\r\n");
     CLantraDlg dialog;
     RunDialog(dialog, [&](QDialog* window) {
       MessageBoxCloser boxes;
-      Field(window, IDC_CONTENT_TABLE_PATH)->setText(m_folder.filePath("first.txt"));
-      Field(window, IDC_CODE_TABLE_PATH)->setText(m_folder.filePath("code-cd.txt"));
+      Field(window, IDC_CONTENT_TABLE_PATH)->setText(m_folder->filePath("first.txt"));
+      Field(window, IDC_CODE_TABLE_PATH)->setText(m_folder->filePath("code-cd.txt"));
       PressEnterIn(window, IDC_CODE_TABLE_PATH);
       QCOMPARE(boxes.seen.size(), std::size_t{1});
       QCOMPARE(boxes.seen[0].text, FromUtf16(kNothingGeneratedMessage));
 
-      Field(window, IDC_CONTENT_TABLE_PATH)->setText(m_folder.filePath("second.txt"));
-      Field(window, IDC_CODE_TABLE_PATH)->setText(m_folder.filePath("code.txt"));
+      Field(window, IDC_CONTENT_TABLE_PATH)->setText(m_folder->filePath("second.txt"));
+      Field(window, IDC_CODE_TABLE_PATH)->setText(m_folder->filePath("code.txt"));
       PressEnterIn(window, IDC_CODE_TABLE_PATH);
       QCOMPARE(boxes.seen.size(), std::size_t{1});
       QCOMPARE(m_shell.opened.size(), std::size_t{1});
@@ -451,15 +474,24 @@ class LantraDialogTest : public QObject {
     for (const int* row : {content, code}) {
       const QString name = row == content ? QStringLiteral("content: ") : QStringLiteral("code: ");
       QTest::newRow(qPrintable(name + "chosen file replaces the text"))
-          << row[0] << row[1] << "old.txt" << "@/table.txt" << "@/table.txt";
-      QTest::newRow(qPrintable(name + "chosen file fills an empty field"))
-          << row[0] << row[1] << "" << "@/table.txt" << "@/table.txt";
-      QTest::newRow(qPrintable(name + "a folder exists too"))
-          << row[0] << row[1] << "old.txt" << "@" << "@";
-      QTest::newRow(qPrintable(name + "typed name of no file"))
-          << row[0] << row[1] << "old.txt" << "@/none.txt" << "old.txt";
-      QTest::newRow(qPrintable(name + "cancel")) << row[0] << row[1] << "old.txt" << "" << "old.txt";
-      QTest::newRow(qPrintable(name + "cancel, empty field")) << row[0] << row[1] << "" << "" << "";
+          << row[0] << row[1] << "old.txt"
+          << "@/table.txt"
+          << "@/table.txt";
+      QTest::newRow(qPrintable(name + "chosen file fills an empty field")) << row[0] << row[1] << ""
+                                                                           << "@/table.txt"
+                                                                           << "@/table.txt";
+      QTest::newRow(qPrintable(name + "a folder exists too")) << row[0] << row[1] << "old.txt"
+                                                              << "@"
+                                                              << "@";
+      QTest::newRow(qPrintable(name + "typed name of no file")) << row[0] << row[1] << "old.txt"
+                                                                << "@/none.txt"
+                                                                << "old.txt";
+      QTest::newRow(qPrintable(name + "cancel")) << row[0] << row[1] << "old.txt"
+                                                 << ""
+                                                 << "old.txt";
+      QTest::newRow(qPrintable(name + "cancel, empty field")) << row[0] << row[1] << ""
+                                                              << ""
+                                                              << "";
     }
   }
   void browseFillsOnlyWithAnExistingPath() {
@@ -468,9 +500,9 @@ class LantraDialogTest : public QObject {
     QFETCH(QString, before);
     QFETCH(QString, choice);
     QFETCH(QString, after);
-    WriteFile(m_folder.filePath("table.txt"), "ab\tx\r\n");
-    m_shell.choice = choice.replace('@', m_folder.path());
-    after.replace('@', m_folder.path());
+    WriteFile(m_folder->filePath("table.txt"), "ab\tx\r\n");
+    m_shell.choice = choice.replace('@', m_folder->path());
+    after.replace('@', m_folder->path());
     CLantraDlg dialog;
     RunDialog(dialog, [&](QDialog* window) {
       Field(window, field)->setText(before);
@@ -493,8 +525,8 @@ class LantraDialogTest : public QObject {
   // which gets ".txt", then Cancel, even with a file named like the initial name around.
   void browseWithTheSystemFileDialog() {
     SetShell(nullptr);
-    WriteFile(m_folder.filePath("table.txt"), "ab\tx\r\n");
-    QVERIFY(QDir::setCurrent(m_folder.path()));
+    WriteFile(m_folder->filePath("table.txt"), "ab\tx\r\n");
+    QVERIFY(QDir::setCurrent(m_folder->path()));
     CLantraDlg dialog;
     RunDialog(dialog, [&](QDialog* window) {
       QFileDialog* seen = nullptr;
@@ -509,7 +541,7 @@ class LantraDialogTest : public QObject {
           suffix = seen->defaultSuffix();
           initialName = seen->findChild<QLineEdit*>("fileNameEdit")->text();
           if (open) {
-            seen->setDirectory(m_folder.path());
+            seen->setDirectory(m_folder->path());
             QLineEdit* name = seen->findChild<QLineEdit*>("fileNameEdit");
             name->selectAll();
             QTest::keyClicks(name, QStringLiteral("table"));
@@ -525,10 +557,10 @@ class LantraDialogTest : public QObject {
       QCOMPARE(filters, QStringList{QStringLiteral("文本文件(*.txt)")});
       QCOMPARE(suffix, QStringLiteral("txt"));
       QCOMPARE(initialName, QStringLiteral("*.txt"));
-      QCOMPARE(Field(window, IDC_CODE_TABLE_PATH)->text(), m_folder.filePath("table.txt"));
+      QCOMPARE(Field(window, IDC_CODE_TABLE_PATH)->text(), m_folder->filePath("table.txt"));
 
       seen = nullptr;
-      WriteFile(m_folder.filePath("*.txt"), "");
+      WriteFile(m_folder->filePath("*.txt"), "");
       answer(false);
       QTest::mouseClick(Control(window, IDC_BROWSE_CONTENT_TABLE), Qt::LeftButton);
       QVERIFY(seen != nullptr);
@@ -558,7 +590,8 @@ class LantraDialogTest : public QObject {
     QCOMPARE(theApp.InitInstance(), false);
     QCOMPARE(title, QStringLiteral("kesu编码提示码表生成工具"));
     QCOMPARE(focused, QStringLiteral("control-%1").arg(IDOK));
-    for (const QWidget* widget : QApplication::topLevelWidgets()) QVERIFY(!widget->isVisible());
+    for (const QWidget* widget : QApplication::topLevelWidgets())
+      QVERIFY(!widget->isVisible());
   }
 };
 

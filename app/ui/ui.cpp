@@ -15,11 +15,17 @@ CModalDialog::CModalDialog(int templateId, CModalDialog* parent)
 
 CModalDialog::~CModalDialog() = default;
 
-bool CModalDialog::OnInitDialog() { return true; }
+bool CModalDialog::OnInitDialog() {
+  return true;
+}
 
-IconHandle CModalDialog::OnQueryDragIcon() { return nullptr; }
+IconHandle CModalDialog::OnQueryDragIcon() {
+  return nullptr;
+}
 
-std::span<const CommandEntry> CModalDialog::GetMessageMap() const { return {}; }
+std::span<const CommandEntry> CModalDialog::GetMessageMap() const {
+  return {};
+}
 
 void CModalDialog::OnCommand(int id) {
   for (const CommandEntry& entry : GetMessageMap()) {
@@ -31,17 +37,25 @@ void CModalDialog::OnCommand(int id) {
   if (id == IDOK || id == IDCANCEL) EndDialog(id);
 }
 
-CShell& Shell() { return g_pShell != nullptr ? *g_pShell : DesktopShell(); }
+CShell& Shell() {
+  return g_pShell != nullptr ? *g_pShell : DesktopShell();
+}
 
-void SetShell(CShell* shell) { g_pShell = shell; }
+void SetShell(CShell* shell) {
+  g_pShell = shell;
+}
 
-CApplication::CApplication() { g_pApplication = this; }
+CApplication::CApplication() {
+  g_pApplication = this;
+}
 
 CApplication::~CApplication() {
   if (g_pApplication == this) g_pApplication = nullptr;
 }
 
-bool CApplication::InitInstance() { return true; }
+bool CApplication::InitInstance() {
+  return true;
+}
 
 int RunApplication() {
   if (g_pApplication == nullptr) return 1;

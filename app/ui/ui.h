@@ -158,10 +158,10 @@ class CPaintContext {
 
 // What the open-file dialog offers: one filter, given as its description and its pattern.
 struct OpenFileRequest {
-  const char16_t* filterName;       // "文本文件(*.txt)"
-  const char16_t* filterPattern;    // "*.txt"
-  const char16_t* defaultExtension; // appended to a typed name without extension: "txt"
-  const char16_t* initialName;      // the name that the dialog starts with: "*.txt"
+  const char16_t* filterName;        // "文本文件(*.txt)"
+  const char16_t* filterPattern;     // "*.txt"
+  const char16_t* defaultExtension;  // appended to a typed name without extension: "txt"
+  const char16_t* initialName;       // the name that the dialog starts with: "*.txt"
 };
 
 // The desktop's services that a dialog hands work to. The back end's own serve unless a test

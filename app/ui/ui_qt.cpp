@@ -25,25 +25,31 @@
 
 namespace {
 
-QString FromUtf16(const char16_t* text) { return QString::fromUtf16(text); }
+QString FromUtf16(const char16_t* text) {
+  return QString::fromUtf16(text);
+}
 
-WindowHandle ToHandle(QWidget* widget) { return reinterpret_cast<WindowHandle>(widget); }
-QWidget* ToWidget(WindowHandle window) { return reinterpret_cast<QWidget*>(window); }
-QIcon* ToIcon(IconHandle icon) { return reinterpret_cast<QIcon*>(icon); }
+WindowHandle ToHandle(QWidget* widget) {
+  return reinterpret_cast<WindowHandle>(widget);
+}
+QWidget* ToWidget(WindowHandle window) {
+  return reinterpret_cast<QWidget*>(window);
+}
+QIcon* ToIcon(IconHandle icon) {
+  return reinterpret_cast<QIcon*>(icon);
+}
 
-// a * b / c rounded to the nearest integer, halves away from zero, as Windows' MulDiv.
+// a * b / c rounded to the nearest integer, as Windows' MulDiv does, for a, b >= 0 and c > 0.
 int MulDiv(int a, int b, int c) {
-  const long long product = static_cast<long long>(a) * b;
-  const long long half = c / 2;
-  return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
+  return static_cast<int>((static_cast<long long>(a) * b + c / 2) / c);
 }
 
 // The dialog base units of `font`: its average character width, taken over the Latin letters
 // as Windows takes it, and its character height, in pixels.
 QSize DialogBaseUnits(const QFont& font) {
   const QFontMetrics metrics(font);
-  const int letters =
-      metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   return {(letters / 26 + 1) / 2, metrics.height()};
 }
 
@@ -75,6 +81,7 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget* parent) {
   switch (control.kind) {
     case ControlClass::kButton: {
       auto* button = new QPushButton(text, parent);
+      // The low four bits of a button's style are its type.
       button->setDefault((control.style & 0xF) == kBsDefPushButton);
       widget = button;
       break;
@@ -155,7 +162,8 @@ IconHandle LoadAppIcon(int id) {
   const QStringList images = folder.entryList(QDir::Files);
   if (images.isEmpty()) return nullptr;
   auto* icon = new QIcon;
-  for (const QString& image : images) icon->addFile(folder.filePath(image));
+  for (const QString& image : images)
+    icon->addFile(folder.filePath(image));
   icons.emplace(id, icon);
   return reinterpret_cast<IconHandle>(icon);
 }
@@ -178,12 +186,12 @@ struct CModalDialog::Window : QDialog {
     QWidget* previousTabStop = nullptr;
     for (const ControlTemplate& control : dialog.controls) {
       QWidget* widget = CreateControl(control, this);
-      widget->setGeometry(toX(control.x), toY(control.y), toX(control.width),
-                          toY(control.height));
+      widget->setGeometry(toX(control.x), toY(control.y), toX(control.width), toY(control.height));
       m_controls.push_back({control.id, widget});
       if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         const int id = control.id;
-        QObject::connect(button, &QAbstractButton::clicked, this, [this, id] { m_owner.OnCommand(id); });
+        QObject::connect(button, &QAbstractButton::clicked, this,
+                         [this, id] { m_owner.OnCommand(id); });
       }
       if ((control.style & kWsTabStop) == 0) continue;
       if (previousTabStop == nullptr) {
@@ -234,7 +242,9 @@ void CModalDialog::EndDialog(int result) {
   m_pWindow->done(result);
 }
 
-WindowHandle CModalDialog::Handle() const { return ToHandle(m_pWindow); }
+WindowHandle CModalDialog::Handle() const {
+  return ToHandle(m_pWindow);
+}
 
 void CModalDialog::OnPaint() {}
 
@@ -297,7 +307,9 @@ struct CPaintContext::State {
 
 CPaintContext::CPaintContext(CModalDialog& dialog) : m_pState(new State(dialog.m_pWindow)) {}
 
-CPaintContext::~CPaintContext() { delete m_pState; }
+CPaintContext::~CPaintContext() {
+  delete m_pState;
+}
 
 void CPaintContext::EraseIconBackground() {
   m_pState->m_painter.fillRect(m_pState->m_pWidget->rect(),
