@@ -469,29 +469,28 @@ class LantraDialogTest : public QObject {
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("choice");  // "@" stands for the test's folder
     QTest::addColumn<QString>("after");
+    struct Row {
+      const char* name;
+      const char* before;
+      const char* choice;
+      const char* after;
+    };
+    const Row rows[] = {
+        {"chosen file replaces the text", "old.txt", "@/table.txt", "@/table.txt"},
+        {"chosen file fills an empty field", "", "@/table.txt", "@/table.txt"},
+        {"a folder exists too", "old.txt", "@", "@"},
+        {"typed name of no file", "old.txt", "@/none.txt", "old.txt"},
+        {"cancel", "old.txt", "", "old.txt"},
+        {"cancel, empty field", "", "", ""},
+    };
     const int content[] = {IDC_BROWSE_CONTENT_TABLE, IDC_CONTENT_TABLE_PATH};
     const int code[] = {IDC_BROWSE_CODE_TABLE, IDC_CODE_TABLE_PATH};
-    for (const int* row : {content, code}) {
-      const QString name = row == content ? QStringLiteral("content: ") : QStringLiteral("code: ");
-      QTest::newRow(qPrintable(name + "chosen file replaces the text"))
-          << row[0] << row[1] << "old.txt"
-          << "@/table.txt"
-          << "@/table.txt";
-      QTest::newRow(qPrintable(name + "chosen file fills an empty field")) << row[0] << row[1] << ""
-                                                                           << "@/table.txt"
-                                                                           << "@/table.txt";
-      QTest::newRow(qPrintable(name + "a folder exists too")) << row[0] << row[1] << "old.txt"
-                                                              << "@"
-                                                              << "@";
-      QTest::newRow(qPrintable(name + "typed name of no file")) << row[0] << row[1] << "old.txt"
-                                                                << "@/none.txt"
-                                                                << "old.txt";
-      QTest::newRow(qPrintable(name + "cancel")) << row[0] << row[1] << "old.txt"
-                                                 << ""
-                                                 << "old.txt";
-      QTest::newRow(qPrintable(name + "cancel, empty field")) << row[0] << row[1] << ""
-                                                              << ""
-                                                              << "";
+    for (const int* ids : {content, code}) {
+      for (const Row& row : rows) {
+        const char* table = ids == content ? "content" : "code";
+        QTest::addRow("%s: %s", table, row.name)
+            << ids[0] << ids[1] << QString(row.before) << QString(row.choice) << QString(row.after);
+      }
     }
   }
   void browseFillsOnlyWithAnExistingPath() {

@@ -87,8 +87,8 @@ class CModalDialog {
   // Paints the dialog. The base leaves the painting to the window system.
   virtual void OnPaint();
 
-  // The icon to show while the minimised dialog is dragged. The base returns null: the
-  // system's own.
+  // The icon to show while the minimised dialog is dragged, for window systems that ask
+  // (WM_QUERYDRAGICON); Qt does not. The base returns null: the system's own.
   virtual IconHandle OnQueryDragIcon();
 
   // The dialog's message map, searched before the base's. The base's own map ends the dialog on

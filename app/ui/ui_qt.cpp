@@ -58,7 +58,8 @@ QSize DialogBaseUnits(const QFont& font) {
 QFont DialogFont(const DialogTemplate& dialog) {
   QFont font = QApplication::font();
   font.setPointSize(dialog.fontPointSize);
-  if (dialog.fontWeight != 0) font.setWeight(static_cast<QFont::Weight>(dialog.fontWeight / 10));
+  // Qt 6 weighs fonts from 1 to 1000, as Windows does.
+  if (dialog.fontWeight != 0) font.setWeight(static_cast<QFont::Weight>(dialog.fontWeight));
   font.setItalic(dialog.fontItalic);
   return font;
 }
@@ -203,11 +204,14 @@ struct CModalDialog::Window : QDialog {
     }
   }
 
-  // The first control with the id, as GetDlgItem finds it; null when there is none.
-  QWidget* Control(int id) const {
-    const auto found = std::find_if(m_controls.begin(), m_controls.end(),
+  // The first control of `window` with the id, as GetDlgItem finds it; null when there is none
+  // or no window.
+  static QWidget* Control(const Window* window, int id) {
+    if (window == nullptr) return nullptr;
+    const auto& controls = window->m_controls;
+    const auto found = std::find_if(controls.begin(), controls.end(),
                                     [id](const auto& control) { return control.first == id; });
-    return found == m_controls.end() ? nullptr : found->second;
+    return found == controls.end() ? nullptr : found->second;
   }
 
   // Escape, the close box and the window manager's close all come here.
@@ -249,7 +253,7 @@ WindowHandle CModalDialog::Handle() const {
 void CModalDialog::OnPaint() {}
 
 int CModalDialog::GetItemText(int id, char16_t* buffer, int limit) const {
-  const QString text = m_pWindow != nullptr ? ControlText(m_pWindow->Control(id)) : QString();
+  const QString text = ControlText(Window::Control(m_pWindow, id));
   const int count = std::min(static_cast<int>(text.size()), limit - 1);
   std::copy_n(text.utf16(), count, buffer);
   buffer[count] = 0;
@@ -257,7 +261,7 @@ int CModalDialog::GetItemText(int id, char16_t* buffer, int limit) const {
 }
 
 void CModalDialog::SetItemText(int id, const char16_t* text) {
-  QWidget* control = m_pWindow != nullptr ? m_pWindow->Control(id) : nullptr;
+  QWidget* control = Window::Control(m_pWindow, id);
   if (auto* field = qobject_cast<QLineEdit*>(control)) {
     field->setText(FromUtf16(text));
   } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
@@ -268,13 +272,13 @@ void CModalDialog::SetItemText(int id, const char16_t* text) {
 }
 
 void CModalDialog::FocusItem(int id) {
-  QWidget* control = m_pWindow != nullptr ? m_pWindow->Control(id) : nullptr;
+  QWidget* control = Window::Control(m_pWindow, id);
   if (control != nullptr) control->setFocus(Qt::OtherFocusReason);
 }
 
 void CModalDialog::SelectItemText(int id) {
   // Selecting all leaves the cursor at the end, and a line edit keeps its cursor in view.
-  auto* field = qobject_cast<QLineEdit*>(m_pWindow != nullptr ? m_pWindow->Control(id) : nullptr);
+  auto* field = qobject_cast<QLineEdit*>(Window::Control(m_pWindow, id));
   if (field != nullptr) field->selectAll();
 }
 
