@@ -37,6 +37,10 @@ WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 icoutils)
 # What runs the Windows build: Wine, a display for its windows with a tool to drive them, and the
 # locales from which Wine takes its ANSI code page.
 WINE_PACKAGES=(wine wine64 xvfb xdotool locales)
+# libFuzzer and the sanitizer runtimes come with clang's runtime package.
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+# /usr/bin/time measures the sweep's peak memory.
+SWEEP_PACKAGES=(time python3)
 
 # build PRESET: configures and builds one preset.
 build() {
