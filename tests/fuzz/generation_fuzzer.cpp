@@ -1,9 +1,11 @@
-// Runs the whole generation on arbitrary content and code tables, prefix and suffix, with one
-// allocation of the engine failing when the input asks for it, and compares the result file
-// byte for byte and the count with a slow reference that applies the table rules to
-// std::u16string. Input layout:
+// Runs the whole generation on arbitrary content and code tables, prefix and suffix, detected or
+// forced encodings, with one allocation of the engine failing when the input asks for it, and
+// compares the result file byte for byte and the count with a slow reference that applies the
+// table rules to std::u16string. An observer checks what the engine tells it and hands it on
+// to lantra-cli's join report, whose text must be UTF-8. Input layout:
 //   byte 0: prefix length (mod 8), byte 1: suffix length (mod 8),
 //   bytes 2-3: content table length (little-endian), byte 4: the allocation to fail (0: none),
+//   byte 5: the content table's encoding (mod 6, 0: detected) and, times 6, the code table's,
 //   then the prefix and suffix (one unit per byte), the content table, and the code table.
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,14 +16,13 @@
 #include <map>
 #include <string>
 
+#include "fuzz_checks.h"
+#include "generation_observer.h"
 #include "hint_table.h"
+#include "join_report.h"
 #include "memory.h"
 
 namespace {
-
-void Require(bool holds) {
-  if (!holds) std::abort();
-}
 
 constexpr char16_t kTab = u'\t';
 constexpr char16_t kCr = u'\r';
@@ -62,9 +63,11 @@ std::u16string Utf16(const std::string& path) {
 }
 
 // The decoded table up to its first zero unit, or nothing when it does not load.
-std::u16string Decoded(const std::uint8_t* bytes, std::size_t count) {
+std::u16string Decoded(const std::uint8_t* bytes, std::size_t count, TextEncoding encoding) {
   LoadedText text;
-  if (DecodeText(bytes, static_cast<std::int32_t>(count), &text) != kLoadOk) return u"";
+  if (DecodeTextAs(bytes, static_cast<std::int32_t>(count), encoding, &text) != kLoadOk) {
+    return u"";
+  }
   std::u16string units(text.text);
   ReleaseLoadedText(&text);
   return units;
@@ -86,6 +89,8 @@ struct Reference {
   std::int32_t count = 0;
   std::u16string records;
   bool indexEmpty = true;
+  int indexed = 0;   // words in the index
+  int noMemory = 0;  // records left out for lack of memory
 
   Reference(const std::u16string& content, const std::u16string& code, const std::u16string& prefix,
             const std::u16string& suffix, Allocations allocations) {
@@ -99,14 +104,18 @@ struct Reference {
       }
       const std::u16string text = content.substr(record, i - record);
       const std::size_t tab = text.find(kTab);
-      if (tab != std::u16string::npos && hints.count(text.substr(0, tab)) == 0 &&
-          allocations.Next()) {
-        hints.emplace(text.substr(0, tab), text.substr(tab + 1));
+      if (tab != std::u16string::npos && hints.count(text.substr(0, tab)) == 0) {
+        if (allocations.Next()) {
+          hints.emplace(text.substr(0, tab), text.substr(tab + 1));
+        } else {
+          ++noMemory;
+        }
       }
       for (i += 2; i < content.size() && (content[i] == kCr || content[i] == kLf);)
         ++i;
       record = i;
     }
+    indexed = static_cast<int>(hints.size());
     indexEmpty = hints.empty();
     if (!allocations.Next() || !allocations.Next()) return;
     std::size_t at = 0;
@@ -132,6 +141,77 @@ struct Reference {
   }
 };
 
+// Checks the order and the ranges of what the engine tells, counts the outcomes, and hands
+// every call on to the join report.
+class CheckingObserver : public GenerationObserver {
+ public:
+  void OnTableLoading(TableKind table) override {
+    m_length = -1;
+    m_lastOffset = -1;
+    m_report.OnTableLoading(table);
+  }
+  void OnTextDecoded(const TextDecoding& decoding) override { m_report.OnTextDecoded(decoding); }
+  void OnReplacement(std::int32_t offset) override {
+    Require(offset > m_lastOffset);
+    m_lastOffset = offset;
+    m_report.OnReplacement(offset);
+  }
+  void OnTableLoaded(int status, const LoadedText& text) override {
+    m_length = status == kLoadOk ? text.length : -1;
+    Require(m_lastOffset < std::max(m_length, 0));
+    m_lastOffset = -1;
+    m_report.OnTableLoaded(status, text);
+  }
+  void OnContentRecord(std::int32_t offset, const char16_t* word, ContentRecordOutcome outcome,
+                       std::int32_t winner) override {
+    Require(InText(offset) && word != nullptr);
+    Require(outcome == ContentRecordOutcome::kDuplicate ? winner >= 0 && winner < offset
+                                                        : winner == -1);
+    if (outcome == ContentRecordOutcome::kIndexed) ++indexed;
+    if (outcome == ContentRecordOutcome::kNoMemory) ++noMemory;
+    m_report.OnContentRecord(offset, word, outcome, winner);
+  }
+  void OnContentTail(std::int32_t offset, std::int32_t units) override {
+    Require(offset >= 0 && units > 0 && offset + units <= m_length);
+    m_report.OnContentTail(offset, units);
+  }
+  void OnCodeLine(std::int32_t offset, const char16_t* word, CodeLineOutcome outcome,
+                  bool cut) override {
+    Require(InText(offset) && word != nullptr);
+    if (outcome == CodeLineOutcome::kWritten) ++written;
+    m_report.OnCodeLine(offset, word, outcome, cut);
+  }
+
+  std::string ReportText() const { return m_report.Text("done"); }
+
+  int indexed = 0;
+  int noMemory = 0;
+  std::int32_t written = 0;
+
+ private:
+  // Within the table's text, and after the previous record or line.
+  bool InText(std::int32_t offset) {
+    const bool inside = offset > m_lastOffset && offset < m_length;
+    m_lastOffset = offset;
+    return inside;
+  }
+
+  JoinReport m_report{"content.txt", "code.txt"};
+  std::int32_t m_length = -1;
+  std::int32_t m_lastOffset = -1;
+};
+
+struct Encodings {
+  const std::u16string* contentPath;
+  TextEncoding content;
+  TextEncoding code;
+};
+
+TextEncoding ChooseEncoding(const char16_t* path, void* context) {
+  const auto* encodings = static_cast<Encodings*>(context);
+  return *encodings->contentPath == path ? encodings->content : encodings->code;
+}
+
 std::u16string Affix(const std::uint8_t* bytes, std::size_t count) {
   std::u16string units(bytes, bytes + count);
   return units.substr(0, units.find(u'\0'));
@@ -140,8 +220,8 @@ std::u16string Affix(const std::uint8_t* bytes, std::size_t count) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 5) return 0;
-  std::size_t at = 5;
+  if (size < 6) return 0;
+  std::size_t at = 6;
   auto take = [&](std::size_t wanted) {
     const std::size_t n = std::min(wanted, size - at);
     at += n;
@@ -150,7 +230,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t prefixCount = take(data[0] % 8);
   const std::size_t suffixCount = take(data[1] % 8);
   const std::size_t contentCount = take(data[2] | data[3] << 8);
-  const std::uint8_t* prefixBytes = data + 5;
+  const std::uint8_t* prefixBytes = data + 6;
   const std::uint8_t* suffixBytes = prefixBytes + prefixCount;
   const std::uint8_t* contentBytes = suffixBytes + suffixCount;
   const std::uint8_t* codeBytes = contentBytes + contentCount;
@@ -162,11 +242,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::u16string codePath = Utf16(WriteFile("code.txt", codeBytes, codeCount));
   const std::string resultPath = Folder() + "/result.txt";
 
+  Encodings encodings{&contentPath, static_cast<TextEncoding>(data[5] % 6),
+                      static_cast<TextEncoding>(data[5] / 6 % 6)};
   Allocations allocations;
   allocations.failAt = data[4];
-  const Reference expected(Decoded(contentBytes, contentCount), Decoded(codeBytes, codeCount),
-                           prefix, suffix, allocations);
+  const Reference expected(Decoded(contentBytes, contentCount, encodings.content),
+                           Decoded(codeBytes, codeCount, encodings.code), prefix, suffix,
+                           allocations);
 
+  CheckingObserver observer;
+  SetGenerationObserver(&observer);
+  SetEncodingChooser(ChooseEncoding, &encodings);
   SetAllocationFilter(FailOne, &allocations);
   LoadedText content;
   ContentIndex index = nullptr;
@@ -175,8 +261,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::int32_t count = GenerateHintTable(index, prefix.c_str(), Utf16(resultPath).c_str(),
                                                codePath.c_str(), suffix.c_str());
   SetAllocationFilter(nullptr, nullptr);
+  SetEncodingChooser(nullptr, nullptr);
+  SetGenerationObserver(nullptr);
   IndexRelease(&index);
   ReleaseLoadedText(&content);
+
+  Require(observer.indexed == expected.indexed && observer.noMemory == expected.noMemory &&
+          observer.written == count);
+  const std::string report = observer.ReportText();
+  Require(IsWellFormedUtf8(reinterpret_cast<const unsigned char*>(report.data()), report.size()));
 
   const std::string result = ReadFile(resultPath);
   Require(result.size() >= 2 && result.size() % 2 == 0 && result.compare(0, 2, "\xFF\xFE") == 0);

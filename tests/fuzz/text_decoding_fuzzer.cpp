@@ -1,20 +1,18 @@
-// Decodes arbitrary bytes and checks the text against what the bytes' encoding gives: the zero
-// unit at `length`, the unit count and the units of UTF-16 data, UTF-8 that comes back byte for
-// byte, no unpaired surrogate from a conversion. ASan catches any read beyond the count, since
-// libFuzzer hands over exactly `size` bytes.
+// Decodes arbitrary bytes, as detected and in every encoding that a caller can force, and checks
+// the text against what the bytes' encoding gives: the zero unit at `length`, the unit count and
+// the units of UTF-16 data, UTF-8 that comes back byte for byte, no unpaired surrogate from a
+// conversion. ASan catches any read beyond the count, since libFuzzer hands over exactly `size`
+// bytes.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_checks.h"
 #include "memory.h"
 #include "text_loading.h"
 #include "utf8.h"
 
 namespace {
-
-void Require(bool holds) {
-  if (!holds) std::abort();
-}
 
 // The UTF-8 test as a table of first bytes rather than a count of leading one bits.
 bool ReferenceIsUtf8(const unsigned char* bytes, std::size_t count) {
@@ -48,40 +46,6 @@ bool ReferenceIsUtf8(const unsigned char* bytes, std::size_t count) {
     i += trail + 1;
   }
   return multiByte;
-}
-
-// Well-formed by the Unicode standard: shortest forms, no surrogates, nothing above U+10FFFF.
-bool IsWellFormedUtf8(const unsigned char* bytes, std::size_t count) {
-  std::size_t i = 0;
-  while (i < count) {
-    const unsigned char b = bytes[i];
-    std::size_t trail;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (b < 0x80) {
-      ++i;
-      continue;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-      trail = 1;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      trail = 2;
-      if (b == 0xE0) low = 0xA0;
-      if (b == 0xED) high = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      trail = 3;
-      if (b == 0xF0) low = 0x90;
-      if (b == 0xF4) high = 0x8F;
-    } else {
-      return false;
-    }
-    for (std::size_t t = 1; t <= trail; ++t) {
-      if (i + t >= count || bytes[i + t] < low || bytes[i + t] > high) return false;
-      low = 0x80;
-      high = 0xBF;
-    }
-    i += trail + 1;
-  }
-  return true;
 }
 
 bool HasUnpairedSurrogate(const char16_t* text, std::int32_t length) {
@@ -140,6 +104,29 @@ bool StartsWith(const std::uint8_t* data, std::size_t size, const char* mark, st
   return true;
 }
 
+// Checks the text that `encoding` gives for the bytes. A mark is dropped only when it is that
+// encoding's own.
+void CheckDecoded(const std::uint8_t* data, std::size_t size, TextEncoding encoding,
+                  const LoadedText& out) {
+  Require(out.text != nullptr && out.length >= 0 && out.text[out.length] == 0);
+  const bool utf8Mark = StartsWith(data, size, "\xEF\xBB\xBF", 3);
+  const bool leMark = StartsWith(data, size, "\xFF\xFE", 2);
+  const bool beMark = StartsWith(data, size, "\xFE\xFF", 2);
+  switch (encoding) {
+    case TextEncoding::kUtf8:
+      if (utf8Mark) return CheckConversion(data + 3, size - 3, true, out);
+      return CheckConversion(data, size, true, out);
+    case TextEncoding::kUtf16Le:
+      if (leMark) return CheckUtf16(data + 2, size - 2, false, out);
+      return CheckUtf16(data, size, false, out);
+    case TextEncoding::kUtf16Be:
+      if (beMark) return CheckUtf16(data + 2, size - 2, true, out);
+      return CheckUtf16(data, size, true, out);
+    default:
+      return CheckConversion(data, size, false, out);
+  }
+}
+
 bool RefuseAll(std::size_t, void*) {
   return false;
 }
@@ -152,19 +139,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool utf8 = IsUtf8Text(data, count);
   Require(utf8 == ReferenceIsUtf8(data, size));
 
+  // Detected: by the mark, else by the UTF-8 test, else the ANSI code page.
+  TextEncoding detected = utf8 ? TextEncoding::kUtf8 : TextEncoding::kAnsi;
+  if (StartsWith(data, size, "\xEF\xBB\xBF", 3)) {
+    detected = TextEncoding::kUtf8;
+  } else if (StartsWith(data, size, "\xFF\xFE", 2)) {
+    detected = TextEncoding::kUtf16Le;
+  } else if (StartsWith(data, size, "\xFE\xFF", 2)) {
+    detected = TextEncoding::kUtf16Be;
+  }
   LoadedText out;
   Require(DecodeText(data, count, &out) == kLoadOk);
-  Require(out.text != nullptr && out.length >= 0 && out.text[out.length] == 0);
-  if (StartsWith(data, size, "\xEF\xBB\xBF", 3)) {
-    CheckConversion(data + 3, size - 3, true, out);
-  } else if (StartsWith(data, size, "\xFF\xFE", 2)) {
-    CheckUtf16(data + 2, size - 2, false, out);
-  } else if (StartsWith(data, size, "\xFE\xFF", 2)) {
-    CheckUtf16(data + 2, size - 2, true, out);
-  } else {
-    CheckConversion(data, size, utf8, out);
-  }
+  CheckDecoded(data, size, detected, out);
+  const std::u16string text(out.text, static_cast<std::size_t>(out.length));
   ReleaseLoadedText(&out);
+
+  for (const TextEncoding encoding :
+       {TextEncoding::kAuto, TextEncoding::kUtf8, TextEncoding::kUtf16Le, TextEncoding::kUtf16Be,
+        TextEncoding::kAnsi, TextEncoding::kGbk}) {
+    LoadedText forced;
+    Require(DecodeTextAs(data, count, encoding, &forced) == kLoadOk);
+    if (encoding == TextEncoding::kAuto) {
+      Require(text == std::u16string(forced.text, static_cast<std::size_t>(forced.length)));
+    }
+    CheckDecoded(data, size, encoding == TextEncoding::kAuto ? detected : encoding, forced);
+    ReleaseLoadedText(&forced);
+  }
 
   // Without memory for the text, the result is status 2 and no text.
   SetAllocationFilter(RefuseAll, nullptr);
