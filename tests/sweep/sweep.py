@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Runs lantra-cli on hostile tables and checks that each run ends by itself with the exit
-status that its input calls for, within its time and memory bounds. Prints a table of the
-time and the peak memory of every case.
+"""Runs lantra-cli on hostile tables, as it is and with a join report, and checks that each run
+ends by itself with the exit status that its input calls for, within its time and memory
+bounds. Prints a table of the time and the peak memory of every case.
 
 usage: sweep.py LANTRA_CLI [--full]
 
@@ -15,7 +15,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 from typing import Callable, Optional
 
 # The exit statuses of lantra-cli.
@@ -32,12 +32,11 @@ MB = 1 << 20
 @dataclass
 class Case:
     name: str
-    content: Callable[[], bytes]  # or writes itself: see write_lines
+    content: Callable[[], bytes]
     code: Callable[[], bytes]
     statuses: tuple  # the exit statuses the input allows
     records: Optional[int] = None  # the records written, when known
-    seconds: float = 20  # the time bound
-    extra: dict = field(default_factory=dict)
+    seconds: float = 20  # the time bound of one run
 
 
 def const(data):
@@ -153,48 +152,81 @@ def cases(full):
     return result
 
 
-def run(cli, case, folder):
-    content = os.path.join(folder, "content.txt")
-    code = os.path.join(folder, "code.txt")
+@dataclass
+class Run:
+    status: Optional[int] = None  # None: it did not end in time
+    records: int = 0
+    seconds: float = 0
+    peak_kb: int = 0
+
+
+def measure(cli, options, case, folder, problems):
+    """Runs lantra-cli once on the case's tables with `options`; checks its exit status, its
+    records and its result file."""
     output = os.path.join(folder, "result.txt")
-    measure = os.path.join(folder, "time.txt")
-    for path, make in ((content, case.content), (code, case.code)):
-        with open(path, "wb") as file:
-            file.write(make())
+    timing = os.path.join(folder, "time.txt")
     if os.path.exists(output):
         os.remove(output)
-    size = os.path.getsize(content) + os.path.getsize(code)
-    memory_bound_kb = (32 * MB + 8 * size) // 1024
-    problems = []
+    command = ["/usr/bin/time", "-f", "%e %M", "-o", timing, cli, "-o", output, *options,
+               os.path.join(folder, "content.txt"), os.path.join(folder, "code.txt")]
     try:
-        run = subprocess.run(["/usr/bin/time", "-f", "%e %M", "-o", measure, cli, "-o", output,
-                              content, code], capture_output=True, timeout=case.seconds)
+        done = subprocess.run(command, capture_output=True, timeout=case.seconds)
     except subprocess.TimeoutExpired:
-        return size, None, None, None, None, [f"did not end within {case.seconds} s"]
-    with open(measure) as file:
+        problems.append(f"did not end within {case.seconds} s")
+        return Run()
+    with open(timing) as file:
         # time(1) writes a line of its own before the figures when the program was signalled.
         seconds, peak_kb = file.read().split()[-2:]
-    seconds, peak_kb = float(seconds), int(peak_kb)
-    status = run.returncode
-    if status not in case.statuses:
-        problems.append(f"exit status {status}, expected {case.statuses}: "
-                        f"{run.stderr.decode(errors='replace').strip()}")
-    written = re.match(rb"(\d+) records? written", run.stdout)
-    records = int(written.group(1)) if written else 0
-    if case.records is not None and status == WRITTEN and records != case.records:
-        problems.append(f"{records} records, expected {case.records}")
-    if peak_kb > memory_bound_kb:
-        problems.append(f"peak memory {peak_kb} kB above {memory_bound_kb} kB")
+    written = re.match(rb"(\d+) records? written", done.stdout)
+    run = Run(done.returncode, int(written.group(1)) if written else 0, float(seconds),
+              int(peak_kb))
+    if run.status not in case.statuses:
+        problems.append(f"exit status {run.status}, expected {case.statuses}: "
+                        f"{done.stderr.decode(errors='replace').strip()}")
+    if case.records is not None and run.status == WRITTEN and run.records != case.records:
+        problems.append(f"{run.records} records, expected {case.records}")
     if os.path.exists(output):
         with open(output, "rb") as file:
             head = file.read(2)
         result_size = os.path.getsize(output)
         if head != b"\xff\xfe" or result_size % 2 != 0:
             problems.append("the result file does not start with FF FE or has an odd size")
-        if status != WRITTEN and result_size != 2:
+        if run.status != WRITTEN and result_size != 2:
             problems.append("a failed run left records in the result file")
-        os.remove(output)
-    return size, status, records, seconds, peak_kb, problems
+    return run
+
+
+def run_case(cli, case, folder):
+    """Runs the case as it is and with a join report; returns the input's size, both runs and
+    what went wrong."""
+    sizes = 0
+    for name, make in (("content.txt", case.content), ("code.txt", case.code)):
+        data = make()
+        sizes += len(data)
+        with open(os.path.join(folder, name), "wb") as file:
+            file.write(data)
+    problems = []
+    plain = measure(cli, [], case, folder, problems)
+    report = os.path.join(folder, "report.txt")
+    reported = measure(cli, ["--report", report], case, folder, problems)
+    if (reported.status, reported.records) != (plain.status, plain.records):
+        problems.append("the run with a report ended otherwise than the one without")
+    if reported.status is not None:
+        with open(report, "rb") as file:
+            try:
+                file.read().decode("utf-8")
+            except UnicodeDecodeError as error:
+                problems.append(f"the report is not UTF-8: {error}")
+    bound_kb = (32 * MB + 8 * sizes) // 1024
+    if max(plain.peak_kb, reported.peak_kb) > bound_kb:
+        problems.append(f"peak memory above {bound_kb} kB")
+    return sizes, plain, reported, problems
+
+
+def figures(run):
+    if run.status is None:
+        return "- | -"
+    return f"{run.seconds:.2f} | {run.peak_kb / 1024:.1f}"
 
 
 def main():
@@ -204,13 +236,13 @@ def main():
     folder = tempfile.mkdtemp(prefix="lantra-sweep-")
     failures = 0
     try:
-        print("| case | input bytes | exit | records | time (s) | peak memory (MB) |")
-        print("|---|---:|---:|---:|---:|---:|")
+        print("| case | input bytes | exit | records | time (s) | peak memory (MB) "
+              "| with --report: time (s) | peak memory (MB) |")
+        print("|---|---:|---:|---:|---:|---:|---:|---:|")
         for case in cases(full):
-            size, status, records, seconds, peak_kb, problems = run(cli, case, folder)
-            figures = ("-", "-") if seconds is None else (f"{seconds:.2f}", f"{peak_kb / 1024:.1f}")
-            print(f"| {case.name} | {size} | {status} | {records} | {figures[0]} | {figures[1]} |",
-                  flush=True)
+            size, plain, reported, problems = run_case(cli, case, folder)
+            print(f"| {case.name} | {size} | {plain.status} | {plain.records} | "
+                  f"{figures(plain)} | {figures(reported)} |", flush=True)
             for problem in problems:
                 print(f"  FAILED: {problem}", flush=True)
             failures += bool(problems)
