@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -28,16 +30,23 @@ constexpr char16_t kTab = u'\t';
 constexpr char16_t kCr = u'\r';
 constexpr char16_t kLf = u'\n';
 
-// The files live in a folder in memory where there is one, made once for the process.
-const std::string& Folder() {
-  static const std::string folder = [] {
-    std::string pattern =
-        (access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm") : std::string("/tmp")) +
-        "/lantra-fuzz-XXXXXX";
-    Require(mkdtemp(pattern.data()) != nullptr);
-    return pattern;
-  }();
-  return folder;
+// The files live in a folder in memory where there is one, made once for the process and
+// removed when it exits. A plain array outlives every exit handler.
+char g_folder[64];
+
+void RemoveFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(g_folder, ignored);
+}
+
+std::string Folder() {
+  if (g_folder[0] == 0) {
+    std::snprintf(g_folder, sizeof g_folder, "%s/lantra-fuzz-XXXXXX",
+                  access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+    Require(mkdtemp(g_folder) != nullptr);
+    std::atexit(RemoveFolder);
+  }
+  return g_folder;
 }
 
 std::string WriteFile(const char* name, const std::uint8_t* bytes, std::size_t count) {
