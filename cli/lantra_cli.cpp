@@ -225,6 +225,9 @@ int Generate(const Options& options) {
   int status = kExitOk;
   std::string outcome;
   if (index == nullptr) {
+    // The explanation loads the table once more; the first copy goes first, so that the peak
+    // stays that of one copy.
+    ReleaseLoadedText(&content);
     outcome = ExplainEmptyIndex(options.contentTable);
     std::fprintf(stderr, "%s\nlantra-cli: %s\n", kNoContentMessage, outcome.c_str());
     status = kExitNoContent;
