@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """Checks the resources of a built Lantra executable, read from the file with wrestool.
 
-Usage: check_resources.py EXE VERSION
+Usage: check_resources.py EXE VERSION TEMPLATE_COMMAND...
 
 The dialog template is parsed from its binary form and compared field by field with the
-dialog as Lantra's users know it; the icon group, the manifest and the version resource are
-checked likewise. Prints every difference and exits 1 if there is any.
+template data that the rest of the source holds (app/dialog_template.cpp), which
+TEMPLATE_COMMAND prints as JSON; the icon group, the manifest and the version resource are
+checked against what Lantra's users know of them. Prints every difference and exits 1 if there
+is any.
 """
 
+import json
 import re
 import struct
 import subprocess
@@ -16,48 +19,9 @@ import xml.etree.ElementTree as ElementTree
 
 RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 14, 16, 24
 LANG_CHINESE_PRC, LANG_ENGLISH_US = 2052, 1033
-IDD_HINT_TABLE_DIALOG, IDI_APP_ICON = 102, 128
+IDI_APP_ICON = 128
 
-WS_POPUP, WS_CHILD, WS_VISIBLE = 0x80000000, 0x40000000, 0x10000000
-WS_CAPTION, WS_BORDER, WS_SYSMENU = 0x00C00000, 0x00800000, 0x00080000
-WS_GROUP, WS_TABSTOP, WS_EX_APPWINDOW = 0x00020000, 0x00010000, 0x00040000
-DS_MODALFRAME, DS_SETFONT, DS_FIXEDSYS = 0x80, 0x40, 0x08
-BS_PUSHBUTTON, BS_DEFPUSHBUTTON, SS_LEFT, ES_LEFT, ES_AUTOHSCROLL = 0, 1, 0, 0, 0x80
-BUTTON, EDIT, STATIC = 0x80, 0x81, 0x82  # the predefined window classes, as atoms
-
-DIALOG = {
-    "title": "kesu编码提示码表生成工具",
-    "rect": (0, 0, 231, 105),
-    "style": WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT
-    | DS_FIXEDSYS,
-    "exstyle": WS_EX_APPWINDOW,
-    "menu": "",
-    "class": "",
-    "font": (9, 0, 0, 1, "MS Shell Dlg"),
-}
-
-LABEL = WS_CHILD | WS_VISIBLE | SS_LEFT | WS_GROUP
-FIELD = WS_CHILD | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP
-BROWSE = WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP
-GENERATE = WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP
-IDOK, IDC_STATIC = 1, 0xFFFFFFFF
-
-# The controls in template order, which is also the tab order: id, class, text, x, y, cx, cy,
-# style.
-CONTROLS = [
-    (IDOK, BUTTON, "生成", 174, 81, 50, 14, GENERATE),
-    (IDC_STATIC, STATIC, "提示编码表：", 16, 26, 42, 8, LABEL),
-    (1000, EDIT, "", 69, 26, 96, 14, FIELD),
-    (1001, BUTTON, "浏览(&B)", 171, 26, 50, 14, BROWSE),
-    (IDC_STATIC, STATIC, "提示内容表：", 16, 7, 42, 8, LABEL),
-    (1004, EDIT, "", 69, 7, 96, 14, FIELD),
-    (1005, BUTTON, "浏览(&B)", 171, 7, 50, 14, BROWSE),
-    (IDC_STATIC, STATIC, "最终编码 = 前缀     +     提示编码     +     后缀", 9, 84, 148, 8, LABEL),
-    (1002, EDIT, "", 69, 47, 51, 14, FIELD),
-    (IDC_STATIC, STATIC, "最终编码前缀：", 9, 47, 49, 8, LABEL),
-    (IDC_STATIC, STATIC, "最终编码后缀：", 9, 65, 49, 8, LABEL),
-    (1003, EDIT, "", 69, 65, 51, 14, FIELD),
-]
+DS_SETFONT = 0x40
 
 # (width, height, bits per pixel) of the icon group's images.
 ICON_IMAGES = {(16, 16, 4), (32, 32, 4), (16, 16, 24), (32, 32, 24)}
@@ -123,30 +87,33 @@ def extract(exe, rtype, name, language):
                           capture_output=True).stdout
 
 
-def check_dialog(data, failures):
+def check_dialog(data, expected, failures):
     r = Reader(data)
     version, signature, _help, exstyle, style, count = r.take("HHIIIH")
     failures.expect("dialog: extended template", (version, signature), (1, 0xFFFF))
-    failures.expect("dialog: style", hex(style), hex(DIALOG["style"]))
-    failures.expect("dialog: extended style", hex(exstyle), hex(DIALOG["exstyle"]))
-    failures.expect("dialog: position and size", r.take("hhhh"), DIALOG["rect"])
-    failures.expect("dialog: menu", r.name_or_ordinal(), DIALOG["menu"])
-    failures.expect("dialog: window class", r.name_or_ordinal(), DIALOG["class"])
-    failures.expect("dialog: title", r.text(), DIALOG["title"])
+    failures.expect("dialog: style", hex(style), hex(expected["style"]))
+    failures.expect("dialog: extended style", hex(exstyle), hex(expected["exstyle"]))
+    failures.expect("dialog: position and size", list(r.take("hhhh")), expected["rect"])
+    failures.expect("dialog: menu", r.name_or_ordinal(), "")
+    failures.expect("dialog: window class", r.name_or_ordinal(), "")
+    failures.expect("dialog: title", r.text(), expected["title"])
     if style & DS_SETFONT:
         points, weight, italic, charset = r.take("HHBB")
-        failures.expect("dialog: font", (points, weight, italic, charset, r.text()),
-                        DIALOG["font"])
-    failures.expect("dialog: number of controls", count, len(CONTROLS))
-    for index, expected in enumerate(CONTROLS[:count], start=1):
+        failures.expect("dialog: font", [points, weight, italic, charset, r.text()],
+                        expected["font"])
+    controls = expected["controls"]
+    failures.expect("dialog: number of controls", count, len(controls))
+    for index, control in enumerate(controls[:count], start=1):
         r.align(4)
         _help, ex, style, x, y, cx, cy, ident = r.take("IIIhhhhI")
         kind = r.name_or_ordinal()
         text = r.name_or_ordinal()
         extra = r.take("H")
         r.pos += extra
-        failures.expect(f"control {index}", (ident, kind, text, x, y, cx, cy, hex(style), ex),
-                        expected[:7] + (hex(expected[7]), 0))
+        # IDC_STATIC (-1) is stored as an unsigned 32-bit id.
+        failures.expect(f"control {index}", (ident, kind, text, [x, y, cx, cy], hex(style), ex),
+                        (control["id"] & 0xFFFFFFFF, control["class"], control["text"],
+                         control["rect"], hex(control["style"]), 0))
 
 
 def check_icon_group(exe, resources, data, failures):
@@ -242,17 +209,19 @@ def check_version(data, version, failures):
 
 
 def main():
-    exe, version = sys.argv[1], sys.argv[2]
+    exe, version, template_command = sys.argv[1], sys.argv[2], sys.argv[3:]
+    dialog = json.loads(subprocess.run(template_command, check=True, capture_output=True,
+                                       text=True).stdout)
     failures = Failures()
     resources = list_resources(exe)
-    failures.expect("dialog: languages", resources.get((RT_DIALOG, IDD_HINT_TABLE_DIALOG)),
-                    [LANG_CHINESE_PRC])
+    failures.expect("dialog: languages", resources.get((RT_DIALOG, dialog["id"])),
+                    [dialog["language"]])
     failures.expect("icon group: languages", resources.get((RT_GROUP_ICON, IDI_APP_ICON)),
                     [LANG_CHINESE_PRC])
     failures.expect("manifest: languages", resources.get((RT_MANIFEST, 1)), [LANG_ENGLISH_US])
     failures.expect("version: resources", len(resources.get((RT_VERSION, 1), [])), 1)
-    if (RT_DIALOG, IDD_HINT_TABLE_DIALOG) in resources:
-        check_dialog(extract(exe, RT_DIALOG, IDD_HINT_TABLE_DIALOG, LANG_CHINESE_PRC), failures)
+    if (RT_DIALOG, dialog["id"]) in resources:
+        check_dialog(extract(exe, RT_DIALOG, dialog["id"], dialog["language"]), dialog, failures)
     if (RT_GROUP_ICON, IDI_APP_ICON) in resources:
         check_icon_group(exe, resources,
                          extract(exe, RT_GROUP_ICON, IDI_APP_ICON, LANG_CHINESE_PRC), failures)
