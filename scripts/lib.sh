@@ -69,6 +69,11 @@ wine_environment() {
   export WINEDLLOVERRIDES="mscoree,mshtml="
 }
 
+# windows_path PATH: an absolute Unix path as Wine's drive Z: shows it.
+windows_path() {
+  printf 'Z:%s' "${1//\//\\}"
+}
+
 # start_wine: builds the prefix on first use and keeps one Wine server with its background
 # processes running for all the Windows programs that follow, so that each of them starts fast.
 # Their output goes nowhere: a background process that held a pipe of the caller open would

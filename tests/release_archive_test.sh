@@ -4,10 +4,10 @@
 #   release_archive_test.sh ARCHIVE LINUX_CLI
 #
 # The archive must hold exactly the programs, the README and the examples; each program must run
-# alone (no DLL of the compiler's runtime). Its lantra-cli.exe must then write byte for byte the
-# hint table that the Linux build writes: for the examples as shipped, for the same tables in
-# UTF-16LE and in GBK under Chinese file names with a Chinese prefix and suffix, and to the
-# default result file in the Wine prefix's temporary folder.
+# alone (no DLL of the compiler's runtime), the dialog without a console. Its lantra-cli.exe must
+# then write byte for byte the hint table that the Linux build writes: for the examples as
+# shipped, for the same tables in UTF-16LE and in GBK under Chinese file names with a Chinese
+# prefix and suffix, and to the default result file in the Wine prefix's temporary folder.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/lib.sh"
@@ -15,8 +15,7 @@ wine_environment
 archive=$(realpath "$1")
 linux_cli=$(realpath "$2")
 
-# Lantra.exe joins this list once it is built.
-programs=(lantra-cli.exe)
+programs=(Lantra.exe lantra-cli.exe)
 documents=(README.md examples/code.txt examples/content.txt)
 # Every Wine command is bounded, so that a hung program fails the test instead of stalling it.
 limit=120
@@ -43,11 +42,12 @@ for program in "${programs[@]}"; do
     grep -i '^lib' || true)
   [ -z "$runtime" ] || fail "$program needs the DLLs $runtime"
 done
-
-# windows_path PATH: the path as Wine's drive Z: shows it.
-windows_path() {
-  printf 'Z:%s' "${1//\//\\}"
+# The dialog opens no console window, the command-line tool works in one.
+subsystem() {
+  x86_64-w64-mingw32-objdump -p "$dir/$1" | sed -n 's/^Subsystem\s*[0-9a-f]*\s*//p'
 }
+[ "$(subsystem Lantra.exe)" = "(Windows GUI)" ] || fail "Lantra.exe is not a GUI program"
+[ "$(subsystem lantra-cli.exe)" = "(Windows CUI)" ] || fail "lantra-cli.exe is not a console program"
 
 cli="$dir/lantra-cli.exe"
 
