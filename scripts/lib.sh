@@ -58,12 +58,45 @@ ensure_locale() {
   as_root locale-gen >/dev/null
 }
 
-# The build's own Wine prefix, with a Chinese locale: Wine's ANSI code page is then 936.
-# `wine_environment` exports what every Wine command of the build runs with.
+# wait_for SECONDS COMMAND...: runs the command every 0.2 s until it succeeds; fails after SECONDS.
+wait_for() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.2
+  done
+}
+
+# start_xvfb FOLDER [SCREEN]: starts a virtual X server on a free display (SCREEN as WxHxD,
+# 1024x768x24 by default) and exports its DISPLAY once it is ready. Its pid goes to XVFB_PID;
+# FOLDER receives the display number.
+start_xvfb() {
+  # Emptied first: the server's shell truncates it only once it runs, in the background.
+  : >"$1/display"
+  Xvfb -displayfd 3 -screen 0 "${2:-1024x768x24}" -dpi 96 -nolisten tcp 3>"$1/display" \
+    2>/dev/null </dev/null &
+  XVFB_PID=$!
+  if ! wait_for 20 test -s "$1/display"; then
+    echo "Xvfb did not start" >&2
+    return 1
+  fi
+  export DISPLAY=:$(cat "$1/display")
+}
+
+# The build's own Wine prefixes, with a Chinese locale: Wine's ANSI code page is then 936.
+# `wine_environment [NAME]` exports what every Wine command of the build runs with. The prefix is
+# build/NAME; without NAME, the one that the console programs share: LANTRA_WINEPREFIX, or
+# build/wine-prefix. Windows on a display need a prefix of their own: Wine's desktop process
+# serves only the display that it was started with, and wineboot starts it without any.
 wine_environment() {
   local root
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-  export WINEPREFIX="${LANTRA_WINEPREFIX:-$root/build/wine-prefix}"
+  if [ $# -gt 0 ]; then
+    export WINEPREFIX=$root/build/$1
+  else
+    export WINEPREFIX="${LANTRA_WINEPREFIX:-$root/build/wine-prefix}"
+  fi
   export WINEARCH=win64 WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
   # No prompts to install Mono or Gecko, which Lantra does not use.
   export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -74,19 +107,19 @@ windows_path() {
   printf 'Z:%s' "${1//\//\\}"
 }
 
-# start_wine: builds the prefix on first use and keeps one Wine server with its background
-# processes running for all the Windows programs that follow, so that each of them starts fast.
-# Their output goes nowhere: a background process that held a pipe of the caller open would
-# keep the caller waiting.
+# start_wine [NAME]: builds the prefix (see wine_environment) on first use and keeps one Wine
+# server with its background processes running for all the Windows programs that follow, so that
+# each of them starts fast. Their output goes nowhere: a background process that held a pipe of
+# the caller open would keep the caller waiting.
 start_wine() {
   (
-    wine_environment
+    wine_environment "$@"
     timeout 60 wineserver -p || true
     timeout 300 wineboot
   ) </dev/null >/dev/null 2>&1
 }
 
-# stop_wine: ends the Wine server of the build's prefix and every program that it runs.
+# stop_wine [NAME]: ends the Wine server of the prefix and every program that it runs.
 stop_wine() {
-  (wine_environment && wineserver -k 2>/dev/null) || true
+  (wine_environment "$@" && wineserver -k 2>/dev/null) || true
 }
