@@ -41,6 +41,8 @@ WINE_PACKAGES=(wine wine64 xvfb xdotool locales)
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # /usr/bin/time measures the sweep's peak memory.
 SWEEP_PACKAGES=(time python3)
+# bench/compare.sh: hyperfine for wall times, GNU time for peak memory, Python for the generator.
+BENCH_PACKAGES=(hyperfine time python3)
 
 # build PRESET: configures and builds one preset.
 build() {
