@@ -27,7 +27,8 @@ class TableSource {
     static const int kLengthWeights[] = {8, 46, 18, 16, 7, 5};
     std::discrete_distribution<int> length(std::begin(kLengthWeights), std::end(kLengthWeights));
     std::u16string word;
-    for (int n = length(m_random) + 1; n > 0; --n) word += Ideograph();
+    for (int n = length(m_random) + 1; n > 0; --n)
+      word += Ideograph();
     return word;
   }
   std::u16string Hint() {
@@ -71,7 +72,8 @@ const ContentKeys& Keys() {
       starts.push_back(k.text.size());
       k.text += source.Word() + u'\0' + source.Hint() + u'\0';
     }
-    for (std::size_t start : starts) k.words.push_back(k.text.c_str() + start);
+    for (std::size_t start : starts)
+      k.words.push_back(k.text.c_str() + start);
     for (int i = 0; i < kLines; ++i) {
       k.probes.push_back(source.Random()() % 5 != 0
                              ? std::u16string(k.words[source.Random()() % kRecords])
@@ -86,7 +88,8 @@ const ContentKeys& Keys() {
 std::u16string TableText(int lines) {
   TableSource source;
   std::u16string text;
-  for (int i = 0; i < lines; ++i) text += source.Word() + u'\t' + source.Hint() + u"\r\n";
+  for (int i = 0; i < lines; ++i)
+    text += source.Word() + u'\t' + source.Hint() + u"\r\n";
   return text;
 }
 
@@ -169,7 +172,8 @@ void BM_IndexInsert(benchmark::State& state) {
   const ContentKeys& keys = Keys();
   for (auto _ : state) {
     ContentIndex index = nullptr;
-    for (const char16_t* word : keys.words) IndexInsert(&index, word);
+    for (const char16_t* word : keys.words)
+      IndexInsert(&index, word);
     state.PauseTiming();
     IndexRelease(&index);
     state.ResumeTiming();
@@ -177,10 +181,37 @@ void BM_IndexInsert(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * keys.words.size()));
 }
 
+// The same, a batch at a time, as BuildContentIndex does.
+void BM_IndexInsertBatch(benchmark::State& state) {
+  const ContentKeys& keys = Keys();
+  for (auto _ : state) {
+    ContentIndex index = nullptr;
+    IndexInsertBatch(&index, keys.words.data(), static_cast<int>(keys.words.size()), nullptr);
+    state.PauseTiming();
+    IndexRelease(&index);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * keys.words.size()));
+}
+
+// Freeing an index of every content word.
+void BM_IndexRelease(benchmark::State& state) {
+  const ContentKeys& keys = Keys();
+  for (auto _ : state) {
+    state.PauseTiming();
+    ContentIndex index = nullptr;
+    IndexInsertBatch(&index, keys.words.data(), static_cast<int>(keys.words.size()), nullptr);
+    state.ResumeTiming();
+    IndexRelease(&index);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * keys.words.size()));
+}
+
 ContentIndex FullIndex() {
   static ContentIndex index = [] {
     ContentIndex built = nullptr;
-    for (const char16_t* word : Keys().words) IndexInsert(&built, word);
+    for (const char16_t* word : Keys().words)
+      IndexInsert(&built, word);
     return built;
   }();
   return index;
@@ -193,6 +224,26 @@ void BM_IndexFind(benchmark::State& state) {
   for (auto _ : state) {
     for (const std::u16string& probe : keys.probes) {
       benchmark::DoNotOptimize(IndexFind(index, probe.c_str()));
+    }
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * keys.probes.size()));
+}
+
+// The same lookups side by side, a batch at a time as GenerateHintTable does.
+void BM_IndexFindBatch(benchmark::State& state) {
+  const ContentKeys& keys = Keys();
+  const ContentIndex index = FullIndex();
+  constexpr int kBatch = kIndexBatch;
+  for (auto _ : state) {
+    for (std::size_t first = 0; first < keys.probes.size(); first += kBatch) {
+      const char16_t* probes[kBatch];
+      const char16_t* found[kBatch];
+      int n = 0;
+      for (; n < kBatch && first + n < keys.probes.size(); ++n) {
+        probes[n] = keys.probes[first + n].c_str();
+      }
+      IndexFindBatch(index, probes, n, found);
+      benchmark::DoNotOptimize(found);
     }
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * keys.probes.size()));
@@ -231,7 +282,8 @@ void BM_WriteFormatted(benchmark::State& state) {
   for (auto _ : state) {
     for (std::size_t i = 0; i < words.size(); ++i) {
       const char16_t* word = words[i].c_str();
-      WriteFormatted(&output, kRecordFormat, {word, word, hints[i].c_str(), u"{", codes[i].c_str(), u"}"});
+      WriteFormatted(&output, kRecordFormat,
+                     {word, word, hints[i].c_str(), u"{", codes[i].c_str(), u"}"});
     }
     records += static_cast<std::int64_t>(words.size());
   }
@@ -248,7 +300,10 @@ BENCHMARK(BM_DecodeUtf16Le)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeUtf16Be)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IsUtf8Text)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IndexInsert)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IndexInsertBatch)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IndexRelease)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IndexFind)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IndexFindBatch)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadTextLine)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteFormatted)->Unit(benchmark::kMicrosecond);
 

@@ -2,6 +2,32 @@
 
 #include "memory.h"
 
+namespace {
+
+// Every node of every index comes from this pool: 32-byte blocks, contiguous in insertion order.
+BlockPool g_nodes{sizeof(IndexNode)};
+
+// CompareText(probe, node->key), reading the key text only when the heads are equal.
+inline int CompareWithNode(const char16_t* probe, std::uint32_t probeHead, const IndexNode* node) {
+  if (probeHead != node->keyHead) return probeHead < node->keyHead ? -1 : +1;
+  if ((probeHead & 0xFFFF) == 0) return 0;
+  return CompareText(probe + 2, node->key + 2);
+}
+
+// `ifTrue` when `condition` holds, else `ifFalse`, chosen without a branch: which way a descent
+// goes is a coin toss that the branch predictor cannot learn, and a wrong guess costs more than
+// the step itself.
+template <typename T>
+inline T* Choose(bool condition, T* ifTrue, T* ifFalse) {
+  const std::uintptr_t mask = std::uintptr_t{0} - static_cast<std::uintptr_t>(condition);
+  return reinterpret_cast<T*>((reinterpret_cast<std::uintptr_t>(ifTrue) & mask) |
+                              (reinterpret_cast<std::uintptr_t>(ifFalse) & ~mask));
+}
+
+}  // namespace
+
+static_assert(sizeof(IndexNode) == 32, "two nodes to a cache line");
+
 int CompareText(const char16_t* a, const char16_t* b) {
   for (;; ++a, ++b) {
     if (*a != *b) return *a < *b ? -1 : +1;
@@ -57,21 +83,27 @@ int IndexInsert(ContentIndex* root, const char16_t* key) {
   IndexNode* path[kIndexPathDepth];
   int depth = 0;
   int critical = -1;  // position on the path of the deepest node whose balance was not 0
+  const std::uint32_t head = KeyHead(key);
   IndexNode** link = root;
   while (*link != nullptr) {
     IndexNode* node = *link;
     // No tree that fits in memory has 49 levels; the bound only keeps the path in its array.
     if (depth == kIndexPathDepth - 1) return 0;
     path[depth] = node;
-    if (node->balance != 0) critical = depth;
+    critical = node->balance != 0 ? depth : critical;
     ++depth;
-    const int order = CompareText(key, node->key);
-    if (order == 0) return 0;
-    link = order > 0 ? &node->greater : &node->lesser;
+    bool greater = head > node->keyHead;
+    if (head == node->keyHead) {
+      const int order = (head & 0xFFFF) == 0 ? 0 : CompareText(key + 2, node->key + 2);
+      if (order == 0) return 0;
+      greater = order > 0;
+    }
+    link = Choose(greater, &node->greater, &node->lesser);
   }
-  auto* added = static_cast<IndexNode*>(AllocateZeroed(sizeof(IndexNode)));
+  auto* added = static_cast<IndexNode*>(AllocateBlock(&g_nodes));
   if (added == nullptr) return 0;
   added->key = key;
+  added->keyHead = head;
   *link = added;
   path[depth++] = added;
 
@@ -93,31 +125,106 @@ int IndexInsert(ContentIndex* root, const char16_t* key) {
   return 1;
 }
 
+void IndexInsertBatch(ContentIndex* root, const char16_t* const* keys, int count, int* added) {
+  const char16_t* ignored[kIndexBatch];
+  for (int first = 0; first < count; first += kIndexBatch) {
+    const int n = count - first < kIndexBatch ? count - first : kIndexBatch;
+    IndexFindBatch(*root, keys + first, n, ignored);
+    for (int i = first; i < first + n; ++i) {
+      const int result = IndexInsert(root, keys[i]);
+      if (added != nullptr) added[i] = result;
+    }
+  }
+}
+
 const char16_t* IndexFind(ContentIndex root, const char16_t* probe) {
+  const std::uint32_t head = KeyHead(probe);
   const IndexNode* node = root;
   while (node != nullptr) {
-    const int order = CompareText(probe, node->key);
+    const int order = CompareWithNode(probe, head, node);
     if (order == 0) return node->key;
-    node = order > 0 ? node->greater : node->lesser;
+    node = Choose<const IndexNode>(order > 0, node->greater, node->lesser);
   }
   return nullptr;
 }
 
-void IndexRelease(ContentIndex* root) {
-  // Frees without recursion or a stack: each node's lesser subtree is rotated up until it has
-  // none, then the node goes and the walk continues with its greater subtree.
-  IndexNode* node = *root;
-  while (node != nullptr) {
-    if (node->lesser != nullptr) {
-      IndexNode* lesser = node->lesser;
-      node->lesser = lesser->greater;
-      lesser->greater = node;
-      node = lesser;
-    } else {
-      IndexNode* greater = node->greater;
-      ReleaseMemory(node);
-      node = greater;
+void IndexFindBatch(ContentIndex root, const char16_t* const* probes, int count,
+                    const char16_t** found) {
+  // One descent under way. A node whose head equals the probe's takes two steps: the first
+  // prefetches its key text, the second compares it.
+  struct Descent {
+    const char16_t* probe;
+    std::uint32_t head;
+    int index;
+    const IndexNode* node;
+    bool keyFetched;
+  };
+  Descent descents[kIndexBatch];
+  int next = 0;
+  // Starts the next probe in `d`; false when every probe has been started.
+  auto start = [&](Descent* d) {
+    for (; next < count; ++next) {
+      found[next] = nullptr;
+      if (root == nullptr) continue;
+      *d = {probes[next], KeyHead(probes[next]), next, root, false};
+      ++next;
+      return true;
     }
+    return false;
+  };
+  int live = 0;
+  while (live < kIndexBatch && start(&descents[live]))
+    ++live;
+  while (live > 0) {
+    for (int i = 0; i < live;) {
+      Descent& d = descents[i];
+      const IndexNode* node = d.node;
+      const IndexNode* child = nullptr;
+      if (d.head != node->keyHead && !d.keyFetched) {
+        // The common step, decided by the heads alone.
+        child = Choose<const IndexNode>(d.head > node->keyHead, node->greater, node->lesser);
+      } else if (!d.keyFetched && (d.head & 0xFFFF) != 0) {
+        Prefetch(node->key + 2);
+        d.keyFetched = true;
+        ++i;
+        continue;
+      } else {
+        const int order = d.keyFetched ? CompareText(d.probe + 2, node->key + 2) : 0;
+        d.keyFetched = false;
+        if (order == 0) found[d.index] = node->key;
+        if (order != 0) child = order > 0 ? node->greater : node->lesser;
+      }
+      if (child != nullptr) {
+        Prefetch(child);
+        d.node = child;
+        ++i;
+      } else if (start(&d)) {
+        ++i;
+      } else {
+        d = descents[--live];
+      }
+    }
+  }
+}
+
+void IndexRelease(ContentIndex* root) {
+  // Depth first, the lesser child next: the stack then holds at most one greater child for each
+  // node on the current path, and a tree has fewer than kIndexPathDepth levels. Each child is
+  // prefetched as it is stacked, so a greater child is in the cache by the time its turn comes.
+  IndexNode* stack[kIndexPathDepth];
+  int size = 0;
+  if (*root != nullptr) stack[size++] = *root;
+  while (size > 0) {
+    IndexNode* node = stack[--size];
+    if (node->greater != nullptr) {
+      Prefetch(node->greater);
+      stack[size++] = node->greater;
+    }
+    if (node->lesser != nullptr) {
+      Prefetch(node->lesser);
+      stack[size++] = node->lesser;
+    }
+    ReleaseBlock(&g_nodes, node);
   }
   *root = nullptr;
 }

@@ -1,6 +1,7 @@
 #include "hint_table.h"
 
 #include "generation_observer.h"
+#include "memory.h"
 #include "output_stream.h"
 #include "platform/file_system.h"
 
@@ -10,9 +11,16 @@ constexpr char16_t kTab = u'\t';
 constexpr char16_t kLf = u'\n';
 constexpr char16_t kCr = u'\r';
 
-// Process-wide, as the generation is: the record buffer and the line reader's position.
+// How many content records are cut before their words go into the index together, and how
+// many code table lines are read before their words are looked up together.
+constexpr int kInsertBatch = kIndexBatch;
+constexpr int kLineBatch = kIndexBatch;
+
+// Process-wide, as the generation is: the record buffer, the line reader's position and the
+// batch of code table lines.
 char16_t g_record[kRecordBufferLength];
 const char16_t* g_linePosition = nullptr;
+char16_t g_lines[kLineBatch][kLineBufferLength];
 
 std::int32_t TextLength(const char16_t* text) {
   std::int32_t n = 0;
@@ -27,19 +35,8 @@ char16_t* FindTab(char16_t* from, const char16_t* end) {
   return nullptr;
 }
 
-bool IsLineBreak(char16_t unit) { return unit == kCr || unit == kLf; }
-
-// What became of one code table line: the steps of the generation for one line.
-CodeLineOutcome JoinCodeLine(OutputStream* output, ContentIndex index, char16_t* line,
-                             const char16_t* prefix, const char16_t* suffix) {
-  char16_t* tab = FindTab(line, line + TextLength(line));
-  if (tab == nullptr) return CodeLineOutcome::kWithoutTab;
-  *tab = 0;
-  const char16_t* word = IndexFind(index, line);
-  if (word == nullptr) return CodeLineOutcome::kWordNotFound;
-  const char16_t* hint = word + TextLength(word) + 1;
-  WriteFormatted(output, kRecordFormat, {line, line, hint, prefix, tab + 1, suffix});
-  return CodeLineOutcome::kWritten;
+bool IsLineBreak(char16_t unit) {
+  return unit == kCr || unit == kLf;
 }
 
 // Tells the observer what became of a content record. The Note functions run only when an
@@ -52,9 +49,10 @@ void NoteContentRecord(GenerationObserver* observer, const LoadedText& content, 
     return;
   }
   // IndexInsert refuses an equal word and a node that cannot be allocated alike; only the
-  // first leaves the word findable.
+  // first leaves the word findable. The records of a batch are told after all of them went in:
+  // a winner behind this record went in after it, so this one found no memory.
   const char16_t* winner = IndexFind(index, record);
-  if (winner == nullptr) {
+  if (winner == nullptr || winner > record) {
     observer->OnContentRecord(offset, record, ContentRecordOutcome::kNoMemory, -1);
   } else {
     observer->OnContentRecord(offset, record, ContentRecordOutcome::kDuplicate,
@@ -71,6 +69,23 @@ void NoteCodeLine(GenerationObserver* observer, const LoadedText& code, std::int
   const bool cut =
       consumed == kLineBufferLength - 1 && !IsLineBreak(end[-1]) && *end != 0 && !IsLineBreak(*end);
   observer->OnCodeLine(start, line, outcome, cut);
+}
+
+// Copies units from `from` into the record buffer after its first `*used` units, up to the zero
+// unit of `from` or, when `kFormat`, up to its first "%". Returns where it stopped. A record that
+// outgrows the buffer goes out in pieces rather than being cut.
+template <bool kFormat>
+const char16_t* PutUnits(OutputStream* output, const char16_t* from, std::int32_t* used) {
+  char16_t* const end = g_record + kRecordBufferLength - 1;
+  for (;;) {
+    char16_t* to = g_record + *used;
+    while (to != end && *from != 0 && (!kFormat || *from != u'%'))
+      *to++ = *from++;
+    *used = static_cast<std::int32_t>(to - g_record);
+    if (to != end) return from;
+    WriteUnits(output, g_record, static_cast<std::size_t>(*used));
+    *used = 0;
+  }
 }
 
 }  // namespace
@@ -93,6 +108,31 @@ void BuildContentIndex(LoadedText* content, const char16_t* path, ContentIndex* 
   const int status = LoadTextFile(path, content);
   if (observer != nullptr) observer->OnTableLoaded(status, *content);
   if (status != kLoadOk) return;
+  // The records are cut a batch at a time; their words go into the index in table order (see
+  // IndexInsertBatch), and then the observer hears of each record in table order.
+  char16_t* records[kInsertBatch];
+  bool hasTab[kInsertBatch];
+  int pending = 0;
+  auto insertPending = [&] {
+    const char16_t* words[kInsertBatch];
+    int added[kInsertBatch];
+    int count = 0;
+    for (int i = 0; i < pending; ++i) {
+      if (hasTab[i]) words[count++] = records[i];
+    }
+    IndexInsertBatch(index, words, count, added);
+    if (observer != nullptr) {
+      for (int i = 0, word = 0; i < pending; ++i) {
+        if (hasTab[i]) {
+          NoteContentRecord(observer, *content, *index, records[i], added[word++]);
+        } else {
+          observer->OnContentRecord(static_cast<std::int32_t>(records[i] - content->text),
+                                    records[i], ContentRecordOutcome::kWithoutTab, -1);
+        }
+      }
+    }
+    pending = 0;
+  };
   char16_t* record = content->text;
   char16_t* scan = record;
   while (*scan != 0) {
@@ -103,18 +143,16 @@ void BuildContentIndex(LoadedText* content, const char16_t* path, ContentIndex* 
     // The CR and the first TAB are overwritten, so the word and the hint become two texts in
     // place, and the hint is found right behind its word.
     *scan = 0;
-    if (char16_t* tab = FindTab(record, scan)) {
-      *tab = 0;
-      const int inserted = IndexInsert(index, record);
-      if (observer != nullptr) NoteContentRecord(observer, *content, *index, record, inserted);
-    } else if (observer != nullptr) {
-      observer->OnContentRecord(static_cast<std::int32_t>(record - content->text), record,
-                                ContentRecordOutcome::kWithoutTab, -1);
-    }
+    char16_t* tab = FindTab(record, scan);
+    if (tab != nullptr) *tab = 0;
+    records[pending] = record;
+    hasTab[pending] = tab != nullptr;
+    if (++pending == kInsertBatch) insertPending();
     scan += 2;
     while (*scan == kCr || *scan == kLf) ++scan;
     record = scan;
   }
+  insertPending();
   if (observer != nullptr && scan != record) {
     observer->OnContentTail(static_cast<std::int32_t>(record - content->text),
                             static_cast<std::int32_t>(scan - record));
@@ -127,14 +165,17 @@ std::int32_t ReadTextLine(char16_t* line, const char16_t* text) {
   if (position == nullptr) return 0;
   const char16_t* start = position;
   std::int32_t copied = 0;
-  for (;;) {
-    if (copied == kLineBufferLength - 1) break;
-    if (*position == kCr || *position == kLf) {
-      while (*position == kCr || *position == kLf) ++position;
-      break;
-    }
-    if (*position == 0) break;
-    line[copied++] = *position++;
+  for (; copied < kLineBufferLength - 1; ++copied) {
+    const char16_t unit = position[copied];
+    // One comparison settles nearly every unit: all three that end a line lie below the TAB.
+    if (unit <= kCr && (unit == kCr || unit == kLf || unit == 0)) break;
+    line[copied] = unit;
+  }
+  position += copied;
+  // A full line stops before the next unit, whatever it is; a line break is consumed whole.
+  if (copied < kLineBufferLength - 1) {
+    while (*position == kCr || *position == kLf)
+      ++position;
   }
   line[copied] = 0;
   g_linePosition = position;
@@ -145,20 +186,15 @@ void WriteFormatted(OutputStream* output, const char16_t* format,
                     std::initializer_list<const char16_t*> args) {
   const char16_t* const* arg = args.begin();
   std::int32_t used = 0;
-  auto put = [&](char16_t unit) {
-    // A record that outgrows the buffer goes out in pieces rather than being cut.
-    if (used == kRecordBufferLength - 1) {
-      WriteUnits(output, g_record, static_cast<std::size_t>(used));
-      used = 0;
-    }
-    g_record[used++] = unit;
-  };
-  for (const char16_t* f = format; *f != 0; ++f) {
+  const char16_t* f = format;
+  while (*f != 0) {
+    f = PutUnits<true>(output, f, &used);
     if (f[0] == u'%' && f[1] == u's' && arg != args.end()) {
-      for (const char16_t* s = *arg++; *s != 0; ++s) put(*s);
+      PutUnits<false>(output, *arg++, &used);
+      f += 2;
+    } else if (f[0] == u'%') {
+      PutUnits<false>(output, u"%", &used);
       ++f;
-    } else {
-      put(*f);
     }
   }
   g_record[used] = 0;
@@ -180,16 +216,58 @@ std::int32_t GenerateHintTable(ContentIndex index, const char16_t* prefix,
     CloseOutputStream(&output);
     return 0;
   }
+  // The lines are read a batch at a time and their words looked up side by side; then, in line
+  // order, each line's record is written and the observer hears of the line. Only the batch of
+  // lines is held, never the whole table.
   std::int32_t count = 0;
-  char16_t line[kLineBufferLength];
-  std::int32_t start = 0;
-  std::int32_t consumed;
-  for (const char16_t* text = code.text; (consumed = ReadTextLine(line, text)) != 0;
-       text = nullptr) {
-    const CodeLineOutcome outcome = JoinCodeLine(&output, index, line, prefix, suffix);
-    if (outcome == CodeLineOutcome::kWritten) ++count;
-    if (observer != nullptr) NoteCodeLine(observer, code, start, consumed, line, outcome);
-    start += consumed;
+  std::int32_t start = 0;  // where the next line begins in the code table's text
+  const char16_t* text = code.text;
+  bool more = true;
+  while (more) {
+    const char16_t* words[kLineBatch];
+    const char16_t* codes[kLineBatch];  // null for a line without a TAB
+    std::int32_t starts[kLineBatch];
+    std::int32_t consumed[kLineBatch];
+    int lines = 0;
+    for (; lines < kLineBatch; ++lines) {
+      char16_t* line = g_lines[lines];
+      consumed[lines] = ReadTextLine(line, text);
+      if (consumed[lines] == 0) {
+        more = false;
+        break;
+      }
+      text = nullptr;
+      starts[lines] = start;
+      start += consumed[lines];
+      char16_t* tab = line;
+      while (*tab != kTab && *tab != 0)
+        ++tab;
+      // A line without a TAB is looked up whole, in vain: rare, and cheaper than a gap.
+      codes[lines] = *tab == 0 ? nullptr : tab + 1;
+      *tab = 0;
+      words[lines] = line;
+    }
+    const char16_t* found[kLineBatch];
+    IndexFindBatch(index, words, lines, found);
+    // A found word's text is in the cache already, but a long hint runs on into the next line.
+    for (int i = 0; i < lines; ++i) {
+      if (found[i] != nullptr) Prefetch(found[i] + 32);
+    }
+    for (int i = 0; i < lines; ++i) {
+      CodeLineOutcome outcome = CodeLineOutcome::kWithoutTab;
+      if (codes[i] != nullptr) {
+        outcome = found[i] != nullptr ? CodeLineOutcome::kWritten : CodeLineOutcome::kWordNotFound;
+      }
+      if (outcome == CodeLineOutcome::kWritten) {
+        const char16_t* hint = found[i] + TextLength(found[i]) + 1;
+        WriteFormatted(&output, kRecordFormat,
+                       {words[i], words[i], hint, prefix, codes[i], suffix});
+        ++count;
+      }
+      if (observer != nullptr) {
+        NoteCodeLine(observer, code, starts[i], consumed[i], words[i], outcome);
+      }
+    }
   }
   ReleaseLoadedText(&code);
   // A write or a close that failed leaves a damaged file, which must not count as a result.

@@ -7,6 +7,7 @@
 #include "memory.h"
 #include "platform/file_system.h"
 #include "platform/text_conversion.h"
+#include "utf8.h"
 
 namespace {
 
@@ -44,9 +45,71 @@ TextEncoding MarkEncoding(ByteOrderMark mark) {
   }
 }
 
+// IsUtf8Text's walk, which also counts the UTF-16 units of data that is well-formed UTF-8 by
+// the standard's rules, so that its conversion needs no size query. `*units` is -1 when some
+// sequence is not well-formed (an overlong form, a surrogate, a value above U+10FFFF, a form of
+// 5 bytes or more) or the data is not UTF-8: only the conversion can tell what it yields then.
+bool CheckUtf8(const unsigned char* bytes, std::int32_t count, std::int32_t* units) {
+  *units = count <= 0 ? 0 : -1;
+  if (count <= 0) return false;
+  int expected = 0;
+  bool sawHighByte = false;
+  bool wellFormed = true;
+  std::int32_t n = 0;
+  std::int32_t i = 0;
+  while (i < count) {
+    // Between sequences, runs of 7-bit bytes and whole 3-byte sequences are passed in bulk.
+    if (expected == 0 && i + 8 <= count) {
+      const std::uint64_t eight = LoadEightBytes(bytes + i);
+      if ((eight & 0x80) == 0) {
+        const int ascii = LeadingAsciiBytes(eight);
+        i += ascii;
+        n += ascii;
+        continue;
+      }
+      if (StartsWithThreeByteShape(eight)) {
+        sawHighByte = true;
+        wellFormed = wellFormed && IsThreeByteUnit(ThreeByteUnit(eight));
+        if (StartsWithThreeByteShape(eight >> 24)) {
+          wellFormed = wellFormed && IsThreeByteUnit(ThreeByteUnit(eight >> 24));
+          i += 6;
+          n += 2;
+        } else {
+          i += 3;
+          n += 1;
+        }
+        continue;
+      }
+    }
+    const unsigned char b = bytes[i++];
+    if (b >= 0x80) sawHighByte = true;
+    if (expected > 0) {
+      if ((b & 0xC0) != 0x80) return false;
+      --expected;
+    } else if (b < 0x80) {
+      ++n;
+    } else {
+      int ones = 0;
+      for (unsigned mask = 0x80; mask != 0 && (b & mask) != 0; mask >>= 1)
+        ++ones;
+      if (ones == 1) return false;
+      expected = ones - 1;
+      wellFormed = wellFormed && i < count && StartsWellFormedSequence(b, bytes[i]);
+      // A code point above U+FFFF, the only kind that 4 bytes encode, takes a surrogate pair.
+      n += ones == 4 ? 2 : 1;
+    }
+  }
+  if (expected != 0 || !sawHighByte) return false;
+  if (wellFormed) *units = n;
+  return true;
+}
+
 // Detection: the mark first, then the UTF-8 test, then the ANSI code page. A forced encoding
 // takes the place of all three and drops only its own mark.
-TextDecoding ChooseDecoding(const unsigned char* bytes, std::int32_t count, TextEncoding encoding) {
+// When the UTF-8 test decides, `*utf8Units` is what it counted (see CheckUtf8), else -1.
+TextDecoding ChooseDecoding(const unsigned char* bytes, std::int32_t count, TextEncoding encoding,
+                            std::int32_t* utf8Units) {
+  *utf8Units = -1;
   TextDecoding decoding;
   decoding.bytes = count;
   decoding.mark = FindMark(bytes, count);
@@ -58,7 +121,8 @@ TextDecoding ChooseDecoding(const unsigned char* bytes, std::int32_t count, Text
   } else if (decoding.mark != ByteOrderMark::kNone) {
     decoding.encoding = MarkEncoding(decoding.mark);
   } else {
-    decoding.encoding = IsUtf8Text(bytes, count) ? TextEncoding::kUtf8 : TextEncoding::kAnsi;
+    decoding.encoding =
+        CheckUtf8(bytes, count, utf8Units) ? TextEncoding::kUtf8 : TextEncoding::kAnsi;
   }
   return decoding;
 }
@@ -71,9 +135,12 @@ char16_t* AllocateText(std::int32_t units) {
   return text;
 }
 
+// Converts `count` bytes of `codePage` into `out`. `knownUnits` is what the conversion yields
+// when the caller knows it, else -1 and the conversion counts first.
 int Convert(std::uint32_t codePage, const unsigned char* bytes, std::int32_t count,
-            LoadedText* out) {
-  const std::int32_t n = MultiByteToUtf16(codePage, bytes, count, nullptr, 0);
+            std::int32_t knownUnits, LoadedText* out) {
+  const std::int32_t n =
+      knownUnits >= 0 ? knownUnits : MultiByteToUtf16(codePage, bytes, count, nullptr, 0);
   char16_t* text = AllocateText(n);
   if (text == nullptr) return kLoadNoMemory;
   if (n > 0) MultiByteToUtf16(codePage, bytes, count, text, n + 1);
@@ -106,23 +173,8 @@ int TakeUtf16(const unsigned char* bytes, std::int32_t count, bool bigEndian, Lo
 }  // namespace
 
 bool IsUtf8Text(const unsigned char* bytes, std::int32_t count) {
-  if (count <= 0) return false;
-  int expected = 0;
-  bool sawHighByte = false;
-  for (std::int32_t i = 0; i < count; ++i) {
-    const unsigned char b = bytes[i];
-    if (b >= 0x80) sawHighByte = true;
-    if (expected > 0) {
-      if ((b & 0xC0) != 0x80) return false;
-      --expected;
-    } else if (b >= 0x80) {
-      int ones = 0;
-      for (unsigned mask = 0x80; mask != 0 && (b & mask) != 0; mask >>= 1) ++ones;
-      if (ones == 1) return false;
-      expected = ones - 1;
-    }
-  }
-  return expected == 0 && sawHighByte;
+  std::int32_t units;
+  return CheckUtf8(bytes, count, &units);
 }
 
 int DecodeText(const unsigned char* bytes, std::int32_t count, LoadedText* out) {
@@ -133,7 +185,8 @@ int DecodeTextAs(const unsigned char* bytes, std::int32_t count, TextEncoding en
                  LoadedText* out) {
   out->text = nullptr;
   out->length = 0;
-  const TextDecoding decoding = ChooseDecoding(bytes, count, encoding);
+  std::int32_t utf8Units;
+  const TextDecoding decoding = ChooseDecoding(bytes, count, encoding, &utf8Units);
   if (GenerationObserver* observer = GetGenerationObserver()) observer->OnTextDecoded(decoding);
   const std::int32_t skipped = decoding.markKept ? 0 : MarkLength(decoding.mark);
   bytes += skipped;
@@ -144,11 +197,13 @@ int DecodeTextAs(const unsigned char* bytes, std::int32_t count, TextEncoding en
     case TextEncoding::kUtf16Be:
       return TakeUtf16(bytes, count, true, out);
     case TextEncoding::kUtf8:
-      return Convert(kCodePageUtf8, bytes, count, out);
+      // After a mark, or when forced, the UTF-8 test has not counted the data yet.
+      if (utf8Units < 0) CheckUtf8(bytes, count, &utf8Units);
+      return Convert(kCodePageUtf8, bytes, count, utf8Units, out);
     case TextEncoding::kGbk:
-      return Convert(kCodePageGbk, bytes, count, out);
+      return Convert(kCodePageGbk, bytes, count, -1, out);
     default:
-      return Convert(kCodePageAnsi, bytes, count, out);
+      return Convert(kCodePageAnsi, bytes, count, -1, out);
   }
 }
 

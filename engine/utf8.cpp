@@ -30,59 +30,106 @@ inline void SecondByteRange(unsigned char lead, unsigned char* low, unsigned cha
   if (lead == 0xF4) *high = 0x8F;
 }
 
-// The conversion that tells the observer where it replaced is an instance of its own, so that
-// the one without an observer stays exactly as it is; neither is inlined into the other's caller.
-template <bool kTellReplacements>
+}  // namespace
+
+namespace {
+
+// What DecodeSequence gives for malformed input, which becomes U+FFFD: unlike a U+FFFD that the
+// input itself encodes, it is a replacement.
+constexpr char32_t kMalformed = 0x110000;
+
+// Decodes one sequence at `bytes[*i]` by the careful rules and advances `*i` past it.
+char32_t DecodeSequence(const unsigned char* bytes, std::int32_t count, std::int32_t* i) {
+  const unsigned char lead = bytes[*i];
+  if (lead < 0x80) {
+    ++*i;
+    return lead;
+  }
+  int trail;
+  char32_t c;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    trail = 1;
+    c = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    trail = 2;
+    c = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    trail = 3;
+    c = lead & 0x07;
+  } else {
+    ++*i;
+    return kMalformed;
+  }
+  unsigned char low;
+  unsigned char high;
+  SecondByteRange(lead, &low, &high);
+  std::int32_t next = *i + 1;
+  bool complete = true;
+  for (int t = 0; t < trail; ++t) {
+    if (next >= count || bytes[next] < low || bytes[next] > high) {
+      complete = false;
+      break;
+    }
+    c = (c << 6) | (bytes[next] & 0x3F);
+    ++next;
+    low = 0x80;
+    high = 0xBF;
+  }
+  // A cut-short sequence is replaced as a whole; reading goes on at the byte that broke it.
+  *i = next;
+  return complete ? c : kMalformed;
+}
+
+// With `kWrite` false it only counts; with `kTellReplacements` it also tells the observer where
+// it replaced, an instance of its own, so that the others pay nothing for the observer. Runs of
+// 7-bit bytes and well-formed 3-byte sequences, the
+// bulk of a Chinese table, take a fast path while eight bytes and eight units of room are left;
+// everything else, and the end of the input, takes DecodeSequence.
+template <bool kWrite, bool kTellReplacements>
 [[gnu::noinline]] std::int32_t Decode(const unsigned char* bytes, std::int32_t count, char16_t* out,
                                       std::int32_t room) {
   std::int32_t n = 0;
   std::int32_t i = 0;
   while (i < count) {
-    const unsigned char lead = bytes[i];
-    if (lead < 0x80) {
-      if (out != nullptr && n < room) out[n] = lead;
-      ++n;
-      ++i;
-      continue;
-    }
-    int trail;
-    char32_t c;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      trail = 1;
-      c = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      trail = 2;
-      c = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      trail = 3;
-      c = lead & 0x07;
-    } else {
-      if constexpr (kTellReplacements) NoteReplacement(n);
-      PutCodePoint(kReplacement, out, room, &n);
-      ++i;
-      continue;
-    }
-    unsigned char low;
-    unsigned char high;
-    SecondByteRange(lead, &low, &high);
-    std::int32_t next = i + 1;
-    bool complete = true;
-    for (int t = 0; t < trail; ++t) {
-      if (next >= count || bytes[next] < low || bytes[next] > high) {
-        complete = false;
-        break;
+    while (i + 8 <= count && (!kWrite || n + 8 <= room)) {
+      const std::uint64_t eight = LoadEightBytes(bytes + i);
+      if ((eight & 0x80) == 0) {
+        const int ascii = LeadingAsciiBytes(eight);
+        if constexpr (kWrite) {
+          for (int k = 0; k < ascii; ++k) {
+            out[n + k] = static_cast<char16_t>(eight >> (8 * k) & 0x7F);
+          }
+        }
+        i += ascii;
+        n += ascii;
+        continue;
       }
-      c = (c << 6) | (bytes[next] & 0x3F);
-      ++next;
-      low = 0x80;
-      high = 0xBF;
+      if (!StartsWithThreeByteShape(eight)) break;
+      const char16_t c = ThreeByteUnit(eight);
+      // Overlong forms and encoded surrogates are left to the careful path.
+      if (!IsThreeByteUnit(c)) break;
+      // Ideographs come in runs: a second one in the same eight bytes is taken at once.
+      const char16_t next = ThreeByteUnit(eight >> 24);
+      if (StartsWithThreeByteShape(eight >> 24) && IsThreeByteUnit(next)) {
+        if constexpr (kWrite) {
+          out[n] = c;
+          out[n + 1] = next;
+        }
+        i += 6;
+        n += 2;
+        continue;
+      }
+      if constexpr (kWrite) out[n] = c;
+      i += 3;
+      ++n;
     }
-    // A cut-short sequence is replaced as a whole; reading goes on at the byte that broke it.
-    if constexpr (kTellReplacements) {
-      if (!complete) NoteReplacement(n);
+    if (i == count) break;
+    char32_t c = DecodeSequence(bytes, count, &i);
+    if (c == kMalformed) {
+      if constexpr (kTellReplacements) NoteReplacement(n);
+      c = kReplacement;
     }
-    PutCodePoint(complete ? c : kReplacement, out, room, &n);
-    i = next;
+    PutCodePoint(c, kWrite ? out : nullptr, room, &n);
   }
   return n;
 }
@@ -91,10 +138,9 @@ template <bool kTellReplacements>
 
 std::int32_t DecodeUtf8(const unsigned char* bytes, std::int32_t count, char16_t* out,
                         std::int32_t room) {
-  if (out != nullptr && GetGenerationObserver() != nullptr) {
-    return Decode<true>(bytes, count, out, room);
-  }
-  return Decode<false>(bytes, count, out, room);
+  if (out == nullptr) return Decode<false, false>(bytes, count, nullptr, 0);
+  if (GetGenerationObserver() != nullptr) return Decode<true, true>(bytes, count, out, room);
+  return Decode<true, false>(bytes, count, out, room);
 }
 
 std::size_t EncodeUtf8(const char16_t* text, std::size_t count, char* out, std::size_t room) {

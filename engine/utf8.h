@@ -1,7 +1,9 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // Decodes `count` bytes of UTF-8 to UTF-16, a surrogate pair for each code point above U+FFFF.
 // Each maximal malformed subpart (Unicode's recommended practice: an invalid byte, or the longest
@@ -14,3 +16,44 @@ std::int32_t DecodeUtf8(const unsigned char* bytes, std::int32_t count, char16_t
 // Encodes `count` UTF-16 units as UTF-8, an unpaired surrogate as U+FFFD. Writes at most `room`
 // bytes to `out` (which may be null with `room` 0) and returns the bytes the whole text needs.
 std::size_t EncodeUtf8(const char16_t* text, std::size_t count, char* out, std::size_t room);
+
+// Eight bytes as one number, the first byte lowest, so that the decoders take runs of 7-bit bytes
+// a word at a time.
+inline std::uint64_t LoadEightBytes(const unsigned char* bytes) {
+  std::uint64_t eight;
+  std::memcpy(&eight, bytes, sizeof eight);
+  if constexpr (std::endian::native == std::endian::big) eight = __builtin_bswap64(eight);
+  return eight;
+}
+
+// How many of the eight bytes of LoadEightBytes are 7-bit before the first that is not.
+inline int LeadingAsciiBytes(std::uint64_t eight) {
+  const std::uint64_t high = eight & 0x8080808080808080u;
+  return high == 0 ? 8 : std::countr_zero(high) / 8;
+}
+
+// True when the eight bytes of LoadEightBytes begin with a lead byte E0..EF and two bytes
+// 80..BF: the shape of a 3-byte sequence, which most Chinese text is made of.
+inline bool StartsWithThreeByteShape(std::uint64_t eight) {
+  return (eight & 0xC0C0F0) == 0x8080E0;
+}
+
+// The unit of a 3-byte sequence in the lowest three bytes of `bytes`, whose shape is checked.
+inline char16_t ThreeByteUnit(std::uint64_t bytes) {
+  return static_cast<char16_t>((bytes & 0x0F) << 12 | (bytes >> 2 & 0x0FC0) | (bytes >> 16 & 0x3F));
+}
+
+// False for what a 3-byte sequence must not encode: an overlong form or a surrogate.
+inline bool IsThreeByteUnit(char16_t unit) {
+  return unit >= 0x800 && (unit < 0xD800 || unit > 0xDFFF);
+}
+
+// True when `lead` and the byte after it begin a well-formed sequence of 2 to 4 bytes: a lead
+// byte C2..F4 and a second byte in the range that it allows (E0 A0..BF, ED 80..9F, F0 90..BF,
+// F4 80..8F, else 80..BF). The bytes after the second must then be 80..BF.
+inline bool StartsWellFormedSequence(unsigned char lead, unsigned char second) {
+  if (lead < 0xC2 || lead > 0xF4) return false;
+  const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+  const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+  return second >= low && second <= high;
+}

@@ -202,3 +202,121 @@ TEST_F(IndexTest, ReleaseFreesEveryNodeAndEmptiesTheLink) {
   IndexRelease(&m_index);  // an empty index releases to nothing
   EXPECT_EQ(m_index, nullptr);
 }
+
+namespace {
+
+// Keys of 0 to 5 units over a few units that stress the comparison of the first two units: the
+// smallest and the largest unit, a surrogate, and letters that make shared prefixes common.
+std::u16string RandomKey(std::mt19937* random) {
+  static const char16_t kUnits[] = {u'a', u'b', u'c', 0x0001, 0xD840, 0xDC00, 0xFFFF, u'词'};
+  std::u16string key;
+  for (int n = static_cast<int>((*random)() % 6); n > 0; --n) {
+    key += kUnits[(*random)() % std::size(kUnits)];
+  }
+  return key;
+}
+
+// True when both trees hold the same key references in the same places with the same balances.
+bool SameTree(const IndexNode* a, const IndexNode* b) {
+  if (a == nullptr || b == nullptr) return a == b;
+  return a->key == b->key && a->balance == b->balance && SameTree(a->lesser, b->lesser) &&
+         SameTree(a->greater, b->greater);
+}
+
+// The obvious lookup: a descent by CompareText alone.
+const char16_t* SlowFind(const IndexNode* node, const char16_t* probe) {
+  while (node != nullptr) {
+    const int order = CompareText(probe, node->key);
+    if (order == 0) return node->key;
+    node = order > 0 ? node->greater : node->lesser;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+TEST(KeyHeadTest, UnequalHeadsOrderAsTheTextsAndEqualShortHeadsMeanEqualTexts) {
+  std::mt19937 random(7);
+  for (int i = 0; i < 20000; ++i) {
+    const std::u16string a = RandomKey(&random);
+    const std::u16string b = RandomKey(&random);
+    SCOPED_TRACE(testing::Message() << "keys of " << a.size() << " and " << b.size() << " units");
+    const int order = CompareText(a.c_str(), b.c_str());
+    const std::uint32_t headA = KeyHead(a.c_str());
+    const std::uint32_t headB = KeyHead(b.c_str());
+    if (headA != headB) {
+      EXPECT_EQ(headA < headB ? -1 : +1, order);
+    } else if ((headA & 0xFFFF) == 0) {
+      EXPECT_EQ(order, 0);
+    }
+  }
+}
+
+TEST_F(IndexTest, BatchLookupsFindWhatTheObviousLookupFinds) {
+  std::mt19937 random(20261212);
+  for (int i = 0; i < 3000; ++i)
+    Insert(RandomKey(&random));
+  ExpectSound();
+  std::vector<std::u16string> probes;
+  for (int i = 0; i < 3000; ++i)
+    probes.push_back(RandomKey(&random));
+  std::vector<const char16_t*> texts;
+  for (const std::u16string& probe : probes)
+    texts.push_back(probe.c_str());
+
+  // Batches smaller, equal to and larger than the descents kept in flight.
+  for (const int batch : {1, 5, kIndexBatch - 1, kIndexBatch, kIndexBatch + 1, 1000}) {
+    SCOPED_TRACE(testing::Message() << "batches of " << batch);
+    std::vector<const char16_t*> found(texts.size(), u"stale");
+    for (std::size_t first = 0; first < texts.size(); first += batch) {
+      const int n = static_cast<int>(std::min<std::size_t>(batch, texts.size() - first));
+      IndexFindBatch(m_index, texts.data() + first, n, found.data() + first);
+    }
+    int hits = 0;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      ASSERT_EQ(found[i], SlowFind(m_index, texts[i])) << "probe " << i;
+      ASSERT_EQ(found[i], IndexFind(m_index, texts[i])) << "probe " << i;
+      hits += found[i] != nullptr ? 1 : 0;
+    }
+    EXPECT_GT(hits, 100);
+    EXPECT_LT(hits, 2900);
+  }
+}
+
+TEST_F(IndexTest, BatchLookupsInAnEmptyIndexFindNothing) {
+  const char16_t* probes[] = {u"", u"a"};
+  const char16_t* found[] = {u"stale", u"stale"};
+  IndexFindBatch(nullptr, probes, 2, found);
+  EXPECT_EQ(found[0], nullptr);
+  EXPECT_EQ(found[1], nullptr);
+  IndexFindBatch(nullptr, probes, 0, found);  // nothing to look up: nothing happens
+}
+
+TEST_F(IndexTest, BatchInsertionBuildsTheTreeOfSingleInsertions) {
+  std::mt19937 random(99);
+  std::vector<const char16_t*> keys;
+  for (int i = 0; i < 4000; ++i)
+    keys.push_back(Key(RandomKey(&random)));
+
+  ContentIndex single = nullptr;
+  std::vector<int> expected;
+  for (const char16_t* key : keys)
+    expected.push_back(IndexInsert(&single, key));
+
+  std::vector<int> added(keys.size(), -1);
+  for (std::size_t first = 0; first < keys.size();) {
+    const int n = static_cast<int>(std::min<std::size_t>(1 + random() % (2 * kIndexBatch + 10), keys.size() - first));
+    IndexInsertBatch(&m_index, keys.data() + first, n, added.data() + first);
+    first += static_cast<std::size_t>(n);
+  }
+  EXPECT_EQ(added, expected);
+  EXPECT_TRUE(SameTree(m_index, single));
+  ExpectSound();
+  IndexRelease(&single);
+
+  // Without room for the results it inserts all the same.
+  IndexRelease(&m_index);
+  IndexInsertBatch(&m_index, keys.data(), static_cast<int>(keys.size()), nullptr);
+  EXPECT_EQ(IndexFind(m_index, keys.back()), SlowFind(m_index, keys.back()));
+  ExpectSound();
+}

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -401,4 +403,55 @@ TEST(EncodingChooserTest, LoadTextFileDecodesAsTheChooserSays) {
   EXPECT_EQ(std::u16string(again.text), u"\u0368\u05AA") << "no chooser: detection again";
   EXPECT_EQ(choice.asked, 2);
   ReleaseLoadedText(&again);
+}
+
+TEST_F(GenerationObserverTest, TellsRecordsAndLinesInTableOrderAcrossBatches) {
+  // Far more records and lines than the engine handles in one batch, with duplicates and lines
+  // without a TAB among them; the expected calls come from an obvious model of the rules.
+  std::mt19937 random(2026);
+  auto word = [&] {
+    std::string w;
+    for (int n = 1 + static_cast<int>(random() % 3); n > 0; --n) w += "abc"[random() % 3];
+    return w;
+  };
+  std::string content;
+  std::vector<std::string> expected;
+  std::map<std::string, std::size_t> firstOffset;
+  for (int i = 0; i < 500; ++i) {
+    const std::string w = word();
+    const std::size_t offset = content.size();
+    if (random() % 10 == 0) {
+      content += w + " h\r\n";
+      expected.push_back("record " + std::to_string(offset) + " without-tab " + w + " h");
+      continue;
+    }
+    content += w + "\th\r\n";
+    const auto first = firstOffset.emplace(w, offset);
+    expected.push_back("record " + std::to_string(offset) +
+                       (first.second ? " indexed " + w
+                                     : " duplicate " + w + " of " +
+                                           std::to_string(first.first->second)));
+  }
+  std::string code;
+  for (int i = 0; i < 700; ++i) {
+    const std::string w = word() + (random() % 4 == 0 ? "d" : "");
+    const std::size_t offset = code.size();
+    if (random() % 10 == 0) {
+      code += w + "x\n";
+      expected.push_back("line " + std::to_string(offset) + " without-tab " + w + "x");
+    } else {
+      code += w + "\tx\n";
+      expected.push_back("line " + std::to_string(offset) +
+                         (firstOffset.count(w) != 0 ? " written " : " not-found ") + w);
+    }
+  }
+
+  Recorder recorder;
+  Build(content);
+  Generate(code);
+  std::vector<std::string> told;
+  for (const std::string& event : recorder.events) {
+    if (event.rfind("record ", 0) == 0 || event.rfind("line ", 0) == 0) told.push_back(event);
+  }
+  EXPECT_EQ(told, expected);
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "memory.h"
@@ -233,4 +234,160 @@ TEST_F(LoadTextFileTest, NoMemoryForTheBytesOrTheTextGivesStatus2AndNoText) {
     EXPECT_EQ(text.text, nullptr);
     EXPECT_EQ(text.length, 0);
   }
+}
+
+namespace {
+
+// The obvious UTF-8 decoder, one sequence at a time by the rules of DecodeUtf8's contract.
+std::u16string SlowDecodeUtf8(const std::string& text) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t count = text.size();
+  std::u16string out;
+  auto put = [&](char32_t c) {
+    if (c < 0x10000) {
+      out += static_cast<char16_t>(c);
+    } else {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    }
+  };
+  std::size_t i = 0;
+  while (i < count) {
+    const unsigned char lead = bytes[i];
+    int trail = -1;
+    char32_t c = 0;
+    if (lead < 0x80) trail = 0, c = lead;
+    if (lead >= 0xC2 && lead <= 0xDF) trail = 1, c = lead & 0x1F;
+    if (lead >= 0xE0 && lead <= 0xEF) trail = 2, c = lead & 0x0F;
+    if (lead >= 0xF0 && lead <= 0xF4) trail = 3, c = lead & 0x07;
+    ++i;
+    if (trail < 0) {
+      put(0xFFFD);
+      continue;
+    }
+    bool complete = true;
+    for (int t = 0; t < trail; ++t) {
+      unsigned char low = 0x80, high = 0xBF;
+      if (t == 0 && lead == 0xE0) low = 0xA0;
+      if (t == 0 && lead == 0xED) high = 0x9F;
+      if (t == 0 && lead == 0xF0) low = 0x90;
+      if (t == 0 && lead == 0xF4) high = 0x8F;
+      if (i >= count || bytes[i] < low || bytes[i] > high) {
+        complete = false;
+        break;
+      }
+      c = c << 6 | (bytes[i++] & 0x3F);
+    }
+    put(complete ? c : 0xFFFD);
+  }
+  return out;
+}
+
+// The obvious shape test, byte by byte.
+bool SlowIsUtf8(const std::string& text) {
+  int expected = 0;
+  bool high = false;
+  for (const char ch : text) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b >= 0x80) high = true;
+    if (expected > 0) {
+      if ((b & 0xC0) != 0x80) return false;
+      --expected;
+    } else if (b >= 0x80) {
+      int ones = 0;
+      while (ones < 8 && (b & (0x80 >> ones)) != 0)
+        ++ones;
+      if (ones == 1) return false;
+      expected = ones - 1;
+    }
+  }
+  return expected == 0 && high;
+}
+
+// Text made of pieces that reach every path of the decoders: runs of 7-bit bytes long enough for
+// the word-at-a-time path, well-formed sequences of every length, the edges of the 3-byte range,
+// and every kind of malformed or cut-short sequence.
+std::string RandomUtf8Text(std::mt19937* random, bool wellShaped) {
+  static const std::string kGood[] = {"a",
+                                      "\t",
+                                      "\r\n",
+                                      "\0"s,
+                                      "abcdefghijk",
+                                      "中文词语",
+                                      "\xC3\xA9",
+                                      "\xE4\xB8\xAD",
+                                      "\xE0\xA0\x80",
+                                      "\xED\x9F\xBF",
+                                      "\xEF\xBF\xBF",
+                                      "\xF0\x9F\x98\x80",
+                                      "\xF4\x8F\xBF\xBF",
+                                      "\xE0\x80\x80",
+                                      "\xED\xA0\x80",
+                                      "\xC0\x80",
+                                      "\xF4\x90\x80\x80",
+                                      "\xF8\x88\x80\x80\x80"};
+  static const std::string kBad[] = {"\x80", "\xBF", "\xE4", "\xE4\xB8", "\xF0\x9F",
+                                     "\xC1", "\xF5", "\xFF", "\xFE\x80"};
+  std::string text;
+  for (int n = static_cast<int>((*random)() % 30); n > 0; --n) {
+    if (!wellShaped && (*random)() % 6 == 0) {
+      text += kBad[(*random)() % std::size(kBad)];
+    } else {
+      text += kGood[(*random)() % std::size(kGood)];
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+TEST(DecodeUtf8Test, AgreesWithTheObviousDecoderOnRandomText) {
+  std::mt19937 random(424242);
+  for (int round = 0; round < 20000; ++round) {
+    const std::string text = RandomUtf8Text(&random, round % 2 == 0);
+    SCOPED_TRACE(testing::Message() << "round " << round);
+    const std::u16string expected = SlowDecodeUtf8(text);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const auto count = static_cast<std::int32_t>(text.size());
+    const auto n = static_cast<std::int32_t>(expected.size());
+    ASSERT_EQ(DecodeUtf8(bytes, count, nullptr, 0), n);
+    // With room for all of it, and with room for a part: the rest is counted, never written.
+    const std::int32_t room = round % 3 == 0 ? static_cast<std::int32_t>(random() % (n + 1)) : n;
+    std::u16string units(static_cast<std::size_t>(n) + 4, u'#');
+    ASSERT_EQ(DecodeUtf8(bytes, count, units.data(), room), n);
+    ASSERT_EQ(units.substr(0, static_cast<std::size_t>(room)), expected.substr(0, room));
+    ASSERT_EQ(units.substr(static_cast<std::size_t>(room)),
+              std::u16string(static_cast<std::size_t>(n - room) + 4, u'#'));
+  }
+}
+
+TEST(IsUtf8TextTest, AgreesWithTheObviousTestOnRandomText) {
+  std::mt19937 random(515151);
+  int utf8 = 0;
+  for (int round = 0; round < 20000; ++round) {
+    const std::string text = RandomUtf8Text(&random, round % 2 == 0);
+    SCOPED_TRACE(testing::Message() << "round " << round);
+    ASSERT_EQ(IsUtf8(text), SlowIsUtf8(text));
+    utf8 += SlowIsUtf8(text) ? 1 : 0;
+  }
+  EXPECT_GT(utf8, 5000);
+  EXPECT_LT(utf8, 15000);
+}
+
+TEST(DecodeTextTest, Utf8TextDecodesAsTheObviousDecoderDecodesIt) {
+  // Well-formed text is counted during the UTF-8 test and converted without a size query;
+  // anything else is counted by the conversion. Both must give the obvious decoder's units.
+  std::mt19937 random(616161);
+  int checked = 0;
+  for (int round = 0; round < 20000; ++round) {
+    const bool marked = round % 3 == 0;
+    const std::string text = RandomUtf8Text(&random, round % 2 == 0);
+    if (!marked && !SlowIsUtf8(text)) continue;  // the ANSI code page's business
+    SCOPED_TRACE(testing::Message() << "round " << round);
+    const Decoded decoded = Decode(marked ? "\xEF\xBB\xBF" + text : text);
+    ASSERT_EQ(decoded.status, kLoadOk);
+    ASSERT_EQ(decoded.units, SlowDecodeUtf8(text));
+    ++checked;
+  }
+  EXPECT_GT(checked, 8000);
 }

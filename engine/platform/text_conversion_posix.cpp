@@ -1,68 +1,59 @@
-#include <iconv.h>
-
-#include <cerrno>
-
 #include "../generation_observer.h"
 #include "../utf8.h"
+#include "gbk_table.h"
 #include "text_conversion.h"
 
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-// Counts or writes one unit, as DecodeUtf8 does.
-inline void Put(char16_t unit, char16_t* out, std::int32_t room, std::int32_t* n) {
-  if (out != nullptr && *n < room) out[*n] = unit;
-  ++*n;
-}
-
-// Puts one U+FFFD in place of malformed input; a conversion that writes tells the observer.
-inline void PutReplacement(char16_t* out, std::int32_t room, std::int32_t* n) {
-  if (out != nullptr) NoteReplacement(*n);
-  Put(kReplacement, out, room, n);
-}
-
-// The ANSI code page off Windows is CP936, GBK as Windows maps it (0x80 is U+20AC), through
-// glibc's iconv; kCodePageGbk is the same conversion. A byte that cannot be decoded becomes U+FFFD
-// and the conversion goes on with the next byte, so a broken trail byte costs only its lead byte.
+// The ANSI code page off Windows is CP936, GBK as Windows maps it (0x80 is U+20AC); kCodePageGbk
+// is the same conversion. A byte that starts no character becomes U+FFFD and decoding goes on
+// with the next byte, so a broken trail byte costs only its lead byte. With `kWrite` false it
+// only counts.
+template <bool kWrite>
 std::int32_t DecodeAnsi(const unsigned char* bytes, std::int32_t count, char16_t* out,
                         std::int32_t room) {
-  iconv_t cd = iconv_open("UTF-16LE", "CP936");
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    // Without the converter, keep ASCII and mark everything else.
-    std::int32_t n = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-      if (bytes[i] < 0x80) {
-        Put(bytes[i], out, room, &n);
-      } else {
-        PutReplacement(out, room, &n);
+  std::int32_t n = 0;
+  std::int32_t i = 0;
+  while (i < count && (!kWrite || n < room)) {
+    // Runs of 7-bit bytes, a word at a time while there are eight bytes and room for them.
+    if (i + 8 <= count && (!kWrite || n + 8 <= room)) {
+      const std::uint64_t eight = LoadEightBytes(bytes + i);
+      if ((eight & 0x80) == 0) {
+        const int ascii = LeadingAsciiBytes(eight);
+        if constexpr (kWrite) {
+          for (int k = 0; k < ascii; ++k)
+            out[n + k] = static_cast<char16_t>(eight >> (8 * k) & 0x7F);
+        }
+        i += ascii;
+        n += ascii;
+        continue;
       }
     }
-    return n;
-  }
-  std::int32_t n = 0;
-  char* in = reinterpret_cast<char*>(const_cast<unsigned char*>(bytes));
-  std::size_t inLeft = static_cast<std::size_t>(count);
-  unsigned char chunk[4096];
-  while (inLeft > 0) {
-    char* to = reinterpret_cast<char*>(chunk);
-    std::size_t toLeft = sizeof chunk;
-    const std::size_t result = iconv(cd, &in, &inLeft, &to, &toLeft);
-    const int error = result == static_cast<std::size_t>(-1) ? errno : 0;
-    const std::size_t produced = sizeof chunk - toLeft;
-    for (std::size_t i = 0; i + 1 < produced; i += 2) {
-      Put(static_cast<char16_t>(chunk[i] | chunk[i + 1] << 8), out, room, &n);
+    const unsigned char lead = bytes[i];
+    char16_t unit = lead;
+    ++i;
+    if (lead >= 0x80) {
+      unit = kGbkSingleBytes[lead - 0x80];
+      if (unit == 0 && i < count && lead >= kGbkFirstLead && lead < kGbkFirstLead + kGbkLeadCount &&
+          bytes[i] >= kGbkFirstTrail && bytes[i] < kGbkFirstTrail + kGbkTrailCount) {
+        unit = kGbkPairs[(lead - kGbkFirstLead) * kGbkTrailCount + (bytes[i] - kGbkFirstTrail)];
+        if (unit != 0) ++i;
+      }
+      if (unit == 0) {
+        // A conversion that writes tells the observer where it replaced.
+        if constexpr (kWrite) NoteReplacement(n);
+        unit = kReplacement;
+      }
     }
-    if (error == EILSEQ || error == EINVAL) {
-      PutReplacement(out, room, &n);
-      ++in;
-      --inLeft;
-      iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    } else if (error != 0 && error != E2BIG) {
-      break;
-    }
+    if constexpr (kWrite) out[n] = unit;
+    ++n;
   }
-  iconv_close(cd);
+  // Out of room: the rest is only counted.
+  if constexpr (kWrite) {
+    if (i < count) n += DecodeAnsi<false>(bytes + i, count - i, nullptr, 0);
+  }
   return n;
 }
 
@@ -71,7 +62,7 @@ std::int32_t DecodeAnsi(const unsigned char* bytes, std::int32_t count, char16_t
 std::int32_t MultiByteToUtf16(std::uint32_t codePage, const unsigned char* bytes,
                               std::int32_t count, char16_t* out, std::int32_t room) {
   if (count <= 0) return 0;
-  if (room == 0) out = nullptr;
-  if (codePage == kCodePageUtf8) return DecodeUtf8(bytes, count, out, room);
-  return DecodeAnsi(bytes, count, out, room);
+  if (codePage == kCodePageUtf8) return DecodeUtf8(bytes, count, room == 0 ? nullptr : out, room);
+  return room == 0 ? DecodeAnsi<false>(bytes, count, nullptr, 0)
+                   : DecodeAnsi<true>(bytes, count, out, room);
 }
