@@ -56,10 +56,15 @@ run_case() {
   local dir=build/bench/$name
   mkdir -p "$dir"
   local content=$dir/content.txt code=$dir/code.txt
-  if [ ! -s "$code" ] || [ bench/gen_tables.py -nt "$code" ]; then
+  # The tables are made again only when the generator or its arguments changed.
+  local arguments=(--records "$records" --lines "$lines" --content-encoding "$content_encoding"
+    --code-encoding "$code_encoding")
+  local stamp
+  stamp="$(sha256sum bench/gen_tables.py | cut -d' ' -f1) ${arguments[*]}"
+  if [ ! -s "$code" ] || [ "$(cat "$dir/stamp" 2>/dev/null)" != "$stamp" ]; then
     echo "Generating $records records and $lines code lines ($content_encoding, $code_encoding)..." >&2
-    python3 bench/gen_tables.py --records "$records" --lines "$lines" \
-      --content-encoding "$content_encoding" --code-encoding "$code_encoding" "$content" "$code"
+    python3 bench/gen_tables.py "${arguments[@]}" "$content" "$code"
+    echo "$stamp" >"$dir/stamp"
   fi
 
   local -A commands
@@ -83,8 +88,12 @@ run_case() {
 
   local -A median peak
   for tool in lantra awk python read convert; do
-    hyperfine -N --runs "$runs" --warmup 1 --style none --export-json "$dir/$tool.json" \
-      "bash $dir/$tool.sh" >/dev/null
+    # Its warnings about outliers go to a log: on a shared machine there always are some.
+    if ! hyperfine -N --runs "$runs" --warmup 1 --style none --export-json "$dir/$tool.json" \
+      "bash $dir/$tool.sh" >/dev/null 2>"$dir/$tool.log"; then
+      cat "$dir/$tool.log" >&2
+      return 1
+    fi
     median[$tool]=$(median_of "$dir/$tool.json")
     peak[$tool]=$(peak_of "$dir/$tool.sh")
   done

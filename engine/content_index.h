@@ -7,9 +7,9 @@
 // A node takes 32 bytes and never crosses a cache line.
 struct IndexNode {
   const char16_t* key;
-  IndexNode* greater;    // keys that compare greater than `key`
-  IndexNode* lesser;     // keys that compare less than `key`
-  std::int32_t balance;  // height of `greater` minus height of `lesser`: -1, 0 or +1 at rest
+  IndexNode* greater;   // keys that compare greater than `key`
+  IndexNode* lesser;    // keys that compare less than `key`
+  std::int32_t balance; // height of `greater` minus height of `lesser`: -1, 0 or +1 at rest
   // The first two units of `key` (see KeyHead), kept in what would be padding, so that most
   // comparisons on the way down never read the key text.
   std::uint32_t keyHead;

@@ -35,9 +35,7 @@ char16_t* FindTab(char16_t* from, const char16_t* end) {
   return nullptr;
 }
 
-bool IsLineBreak(char16_t unit) {
-  return unit == kCr || unit == kLf;
-}
+bool IsLineBreak(char16_t unit) { return unit == kCr || unit == kLf; }
 
 // Tells the observer what became of a content record. The Note functions run only when an
 // observer is set.

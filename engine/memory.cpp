@@ -11,9 +11,7 @@ namespace {
 AllocationFilter g_filter = nullptr;
 void* g_filterContext = nullptr;
 
-bool Allowed(std::size_t bytes) {
-  return g_filter == nullptr || g_filter(bytes, g_filterContext);
-}
+bool Allowed(std::size_t bytes) { return g_filter == nullptr || g_filter(bytes, g_filterContext); }
 
 // A chunk starts with the link to the chunk made before it; its blocks follow from the first
 // cache line boundary on.
@@ -59,13 +57,7 @@ void* AllocateMemory(std::size_t bytes) {
   return block;
 }
 
-void* AllocateZeroed(std::size_t bytes) {
-  return Allowed(bytes) ? std::calloc(1, bytes == 0 ? 1 : bytes) : nullptr;
-}
-
-void ReleaseMemory(void* block) {
-  std::free(block);
-}
+void ReleaseMemory(void* block) { std::free(block); }
 
 void* AllocateBlock(BlockPool* pool) {
   if (!Allowed(pool->blockBytes)) return nullptr;

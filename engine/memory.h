@@ -8,10 +8,7 @@
 // Returns `bytes` uninitialised bytes, or null.
 void* AllocateMemory(std::size_t bytes);
 
-// Returns `bytes` zero bytes, or null.
-void* AllocateZeroed(std::size_t bytes);
-
-// Releases a block of AllocateMemory or AllocateZeroed; null is ignored.
+// Releases a block of AllocateMemory; null is ignored.
 void ReleaseMemory(void* block);
 
 // A pool of equal blocks for the many small records of one kind: it carves them from large
