@@ -88,9 +88,13 @@ run_case() {
 
   local -A median peak
   for tool in lantra awk python read convert; do
-    # Its warnings about outliers go to a log: on a shared machine there always are some.
+    # Before each run the command's output goes and everything written is flushed, so that no
+    # run waits for the writing back of the one before. hyperfine's warnings about outliers go
+    # to a log: on a shared machine there always are some.
+    local output=$dir/$tool.out
+    [ "$tool" = convert ] && output=$dir/copy.out
     if ! hyperfine -N --runs "$runs" --warmup 1 --style none --export-json "$dir/$tool.json" \
-      "bash $dir/$tool.sh" >/dev/null 2>"$dir/$tool.log"; then
+      --prepare "bash -c 'rm -f $output && sync'" "bash $dir/$tool.sh" >/dev/null 2>"$dir/$tool.log"; then
       cat "$dir/$tool.log" >&2
       return 1
     fi

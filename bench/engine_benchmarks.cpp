@@ -167,13 +167,12 @@ void BM_IsUtf8Text(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
 
-// Every content word into an empty index, in table order.
-void BM_IndexInsert(benchmark::State& state) {
+// Every content word into an empty index, in table order, by `insertAll`.
+void InsertBenchmark(benchmark::State& state, void (*insertAll)(ContentIndex*)) {
   const ContentKeys& keys = Keys();
   for (auto _ : state) {
     ContentIndex index = nullptr;
-    for (const char16_t* word : keys.words)
-      IndexInsert(&index, word);
+    insertAll(&index);
     state.PauseTiming();
     IndexRelease(&index);
     state.ResumeTiming();
@@ -181,17 +180,19 @@ void BM_IndexInsert(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * keys.words.size()));
 }
 
-// The same, a batch at a time, as BuildContentIndex does.
+// One IndexInsert after the other.
+void BM_IndexInsert(benchmark::State& state) {
+  InsertBenchmark(state, [](ContentIndex* index) {
+    for (const char16_t* word : Keys().words)
+      IndexInsert(index, word);
+  });
+}
+
+// A batch at a time, as BuildContentIndex does.
 void BM_IndexInsertBatch(benchmark::State& state) {
-  const ContentKeys& keys = Keys();
-  for (auto _ : state) {
-    ContentIndex index = nullptr;
-    IndexInsertBatch(&index, keys.words.data(), static_cast<int>(keys.words.size()), nullptr);
-    state.PauseTiming();
-    IndexRelease(&index);
-    state.ResumeTiming();
-  }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * keys.words.size()));
+  InsertBenchmark(state, [](ContentIndex* index) {
+    IndexInsertBatch(index, Keys().words.data(), static_cast<int>(Keys().words.size()), nullptr);
+  });
 }
 
 // Freeing an index of every content word.
