@@ -69,23 +69,6 @@ void NoteCodeLine(GenerationObserver* observer, const LoadedText& code, std::int
   observer->OnCodeLine(start, line, outcome, cut);
 }
 
-// Copies units from `from` into the record buffer after its first `*used` units, up to the zero
-// unit of `from` or, when `kFormat`, up to its first "%". Returns where it stopped. A record that
-// outgrows the buffer goes out in pieces rather than being cut.
-template <bool kFormat>
-const char16_t* PutUnits(OutputStream* output, const char16_t* from, std::int32_t* used) {
-  char16_t* const end = g_record + kRecordBufferLength - 1;
-  for (;;) {
-    char16_t* to = g_record + *used;
-    while (to != end && *from != 0 && (!kFormat || *from != u'%'))
-      *to++ = *from++;
-    *used = static_cast<std::int32_t>(to - g_record);
-    if (to != end) return from;
-    WriteUnits(output, g_record, static_cast<std::size_t>(*used));
-    *used = 0;
-  }
-}
-
 }  // namespace
 
 std::int32_t GetResultPath(char16_t* path) {
@@ -184,15 +167,20 @@ void WriteFormatted(OutputStream* output, const char16_t* format,
                     std::initializer_list<const char16_t*> args) {
   const char16_t* const* arg = args.begin();
   std::int32_t used = 0;
-  const char16_t* f = format;
-  while (*f != 0) {
-    f = PutUnits<true>(output, f, &used);
+  auto put = [&](char16_t unit) {
+    // A record that outgrows the buffer goes out in pieces rather than being cut.
+    if (used == kRecordBufferLength - 1) {
+      WriteUnits(output, g_record, static_cast<std::size_t>(used));
+      used = 0;
+    }
+    g_record[used++] = unit;
+  };
+  for (const char16_t* f = format; *f != 0; ++f) {
     if (f[0] == u'%' && f[1] == u's' && arg != args.end()) {
-      PutUnits<false>(output, *arg++, &used);
-      f += 2;
-    } else if (f[0] == u'%') {
-      PutUnits<false>(output, u"%", &used);
+      for (const char16_t* s = *arg++; *s != 0; ++s) put(*s);
       ++f;
+    } else {
+      put(*f);
     }
   }
   g_record[used] = 0;
