@@ -15,7 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib.sh
 
-ensure_packages "${BUILD_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${DIALOG_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
 build release >/dev/null
 
 readonly cli=$PWD/build/release/cli/lantra-cli
