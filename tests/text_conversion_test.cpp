@@ -1,6 +1,6 @@
 // What the engine relies on of the platform's conversion to UTF-16, whichever it is: the same
 // count from the size query as from the conversion, no unit written beyond the room, zero bytes
-// kept, and empty input giving nothing.
+// kept, empty input giving nothing, and GBK decoded as Windows' code page 936 decodes it.
 #include "platform/text_conversion.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +17,14 @@ namespace {
 std::int32_t Count(std::uint32_t codePage, const std::string& bytes) {
   return MultiByteToUtf16(codePage, reinterpret_cast<const unsigned char*>(bytes.data()),
                           static_cast<std::int32_t>(bytes.size()), nullptr, 0);
+}
+
+std::u16string Convert(std::uint32_t codePage, const std::string& bytes) {
+  std::u16string units(static_cast<std::size_t>(Count(codePage, bytes)), u'#');
+  MultiByteToUtf16(codePage, reinterpret_cast<const unsigned char*>(bytes.data()),
+                   static_cast<std::int32_t>(bytes.size()), units.data(),
+                   static_cast<std::int32_t>(units.size()));
+  return units;
 }
 
 class ReplacementRecorder : public GenerationObserver {
@@ -80,5 +88,39 @@ TEST(MultiByteToUtf16Test, ZeroBytesBecomeZeroUnitsAndEmptyInputGivesNothing) {
         3);
     EXPECT_EQ(std::u16string(out, 3), u"a\0b"s);
     EXPECT_EQ(Count(codePage, ""), 0);
+  }
+}
+
+// Where Windows' code page 936 decodes more than GBK assigns: the pairs of GBK's user-defined
+// areas and its unassigned pairs become Private Use Area characters, numbered on from U+E000
+// (the areas AAA1..AFFE, F8A1..FEFE, A140..A7A0 row by row, then the unassigned pairs in byte
+// order), and the bytes 80 and FF stand alone. Off Windows the same, so a table reads alike.
+TEST(MultiByteToUtf16Test, GbkIsWindowsCodePage936WithItsPrivateUseAreaCharacters) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::u16string units;
+  };
+  const Case kCases[] = {
+      {"a gbk character", "\xD6\xD0z"s, u"中z"},
+      {"the last gbk character before the unassigned pairs", "\xFE\x4Fz"s, u"\uFA29z"},
+      {"80 alone is the euro sign", "\x80z"s, u"\u20ACz"},
+      {"ff alone", "\xFFz"s, u"\uF8F5z"},
+      {"first user-defined area, first pair", "\xAA\xA1z"s, u"\uE000z"},
+      {"first user-defined area, last pair", "\xAF\xFEz"s, u"\uE233z"},
+      {"second user-defined area, first pair", "\xF8\xA1z"s, u"\uE234z"},
+      {"second user-defined area, last pair", "\xFE\xFEz"s, u"\uE4C5z"},
+      {"third user-defined area, first pair", "\xA1\x40z"s, u"\uE4C6z"},
+      {"third user-defined area around the trail byte 7f", "\xA1\x7E\xA1\x80"s, u"\uE504\uE505"},
+      {"third user-defined area, last pair", "\xA7\xA0z"s, u"\uE765z"},
+      {"first unassigned pair", "\xA2\xABz"s, u"\uE766z"},
+      {"unassigned pairs after the last gb2312 row", "\xD7\xFA\xD7\xFEz"s, u"\uE810\uE814z"},
+      {"last unassigned pair", "\xFE\xA0z"s, u"\uE864z"},
+  };
+  for (const std::uint32_t codePage : {kCodePageAnsi, kCodePageGbk}) {
+    for (const Case& c : kCases) {
+      SCOPED_TRACE(testing::Message() << c.name << ", code page " << codePage);
+      EXPECT_EQ(Convert(codePage, c.bytes), c.units);
+    }
   }
 }

@@ -64,6 +64,7 @@ TEST(DecodeTextTest, DecidesTheEncodingByMarkThenUtf8TestThenAnsi) {
       {"7-bit text goes through ansi", "word\tcode\r\n"s, u"word\tcode\r\n"},
       {"gbk text", "\xD6\xD0\xCE\xC4"s, u"中文"},
       {"gbk 0x80 is the euro sign", "\x80" "a"s, u"\u20ACa"},
+      {"a gbk user-defined pair is a private use character", "\xAA\xA1" "a"s, u"\uE000a"},
       {"a stray continuation byte sends utf-8 to ansi", "\xE4\xB8\xAD\x80"s, u"\u6D93\u74C8"},
       {"zero byte in utf-8 is a zero unit", "\xE4\xB8\xAD\0x"s, u"中\0x"s},
       {"zero byte in ansi is a zero unit", "a\0b"s, u"a\0b"s},
