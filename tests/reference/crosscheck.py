@@ -31,7 +31,10 @@ CODE_LETTERS = "abcdefghijklmnopqrstuvwxyz;'"
 AFFIXES = ["", "", "-z", "--", "-", "[", "]", "前缀", "𠀀", "%s", "a b", "\t", "x" * 40]
 ENCODINGS = ["utf-8", "utf-8 with mark", "utf-16le", "utf-16be", "gbk"]
 LINE_ENDS = ["\r\n", "\n", "\r", "\r\n\r\n", "\n\r", "\r\r\n", "\r\n\n"]
-BAD_BYTES = [b"\x80", b"\xC0", b"\xE4\xB8", b"\xFF", b"\x81", b"\xED\xA0\x80", b"\0"]
+BAD_BYTES = [b"\x80", b"\xC0", b"\xE4\xB8", b"\xFF", b"\x81", b"\xED\xA0\x80", b"\0",
+             b"\xAA\xA1"]
+# GBK pairs that are neither assigned nor user-defined; Windows decodes them all the same.
+UNASSIGNED_GBK_PAIRS = [b"\xA2\xAB", b"\xA6\xD9", b"\xD7\xFE", b"\xFE\x50", b"\xFE\xA0"]
 
 
 def encode(text, encoding):
@@ -232,15 +235,32 @@ def lf_only_content(case):
     case.tables["content"] = case.tables["content"].replace("\r\n", "\n")
 
 
+def private_use_bytes(rng):
+    """One to three pairs that Windows decodes to Private Use Area characters: from GBK's
+    user-defined areas, or pairs that GBK leaves unassigned."""
+    pairs = []
+    for _ in range(rng.randint(1, 3)):
+        if rng.random() < 0.25:
+            pairs.append(rng.choice(UNASSIGNED_GBK_PAIRS))
+        else:
+            leads, trails = rng.choice(reference.USER_DEFINED_AREAS)
+            trail = rng.choice([trail for trail in trails if trail != 0x7F])
+            pairs.append(bytes((rng.choice(leads), trail)))
+    return b"".join(pairs)
+
+
 def gbk_tables(case):
     # Bytes that the encoder never makes: the euro sign 0x80, 0xFF, lead bytes before a TAB,
-    # a line end or an ASCII letter.
+    # a line end or an ASCII letter, and a word and a hint in the Private Use Area.
     case.encoding = {table: "gbk" for table in TABLES}
     case.words = [word for word in case.words if word in GBK_WORDS] or ["中国"]
+    word = private_use_bytes(case.rng)
     content = b"\xD6\xD0\xB9\xFA\t\x80\xFF\x81\r\n\x80\x81\t\x81a\x81\r\n"
-    code = b"\xD6\xD0\xB9\xFA\tz\x81\n\x80\x81\tq\x80\r"
+    content += word + b"\t" + private_use_bytes(case.rng) + b"\r\n"
+    code = b"\xD6\xD0\xB9\xFA\tz\x81\n\x80\x81\tq\x80\r" + word + b"\tu\n"
     case.tables["content"] = content + encode(case.content_text(), "gbk")
     case.tables["code"] = code + encode(case.code_text(), "gbk")
+    case.notes.append(f"private use word {word.hex()}")
 
 
 def malformed_utf8(case):

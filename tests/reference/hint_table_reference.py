@@ -4,11 +4,14 @@ Written from the rules of the table formats, not from the C++ engine, and kept o
 than fast. Texts are lists of UTF-16 code units (ints); every reader stops at the first zero
 unit, as the engine's readers do.
 
-The ANSI code page is CP936 as glibc's iconv decodes it: Python's "gbk" codec, which agrees with
-glibc for every byte pair it knows, plus the one single byte it lacks (0x80, the euro sign). A
-byte that starts no decodable character becomes U+FFFD and decoding goes on with the next byte.
-verify_gbk.py checks this decoder against `iconv -f CP936` over every single byte and every
-byte pair.
+The ANSI code page is CP936 as Windows maps it: Python's "gbk" codec, which agrees with glibc
+and with Windows for every byte pair it knows, plus what Windows decodes beyond it: the single
+bytes 0x80 (the euro sign) and 0xFF (U+F8F5), and every other pair of a lead byte 81..FE and a
+trail byte 40..7E or 80..FE as a Private Use Area character, numbered on from U+E000: GBK's
+user-defined areas AAA1..AFFE, F8A1..FEFE and A140..A7A0 row by row, then the pairs that GBK
+leaves unassigned in byte order. A byte that starts no decodable character becomes U+FFFD and
+decoding goes on with the next byte. verify_gbk.py checks this decoder against `iconv -f CP936`
+and Windows' additions over every single byte and every byte pair.
 """
 
 import functools
@@ -112,7 +115,13 @@ def decode_utf8(data):
     return out
 
 
-_CP936_SINGLE = {0x80: 0x20AC}  # the euro sign; Python's gbk codec does not know it
+_CP936_SINGLE = {0x80: 0x20AC, 0xFF: 0xF8F5}  # Python's gbk codec knows neither
+_GBK_TRAILS = [*range(0x40, 0x7F), *range(0x80, 0xFF)]
+USER_DEFINED_AREAS = [  # (leads, trails), in the order in which Windows numbers them
+    (range(0xAA, 0xB0), range(0xA1, 0xFF)),
+    (range(0xF8, 0xFF), range(0xA1, 0xFF)),
+    (range(0xA1, 0xA8), range(0x40, 0xA1)),
+]
 
 
 @functools.cache
@@ -127,12 +136,18 @@ def _cp936_pairs():
                 continue
             if len(text) == 1 and ord(text) <= 0xFFFF:
                 pairs[lead << 8 | trail] = ord(text)
+    user_defined = [lead << 8 | trail for leads, trails in USER_DEFINED_AREAS
+                    for lead in leads for trail in trails if trail in _GBK_TRAILS]
+    unassigned = [lead << 8 | trail for lead in range(0x81, 0xFF) for trail in _GBK_TRAILS
+                  if lead << 8 | trail not in pairs and lead << 8 | trail not in user_defined]
+    for k, pair in enumerate(user_defined + unassigned):
+        pairs[pair] = 0xE000 + k
     return pairs
 
 
 def decode_cp936(data):
-    """CP936 to code units: ASCII, the euro sign at 0x80, the GBK double-byte characters; any
-    other byte becomes U+FFFD and decoding goes on with the next byte."""
+    """CP936 to code units: ASCII, 0x80 and 0xFF, the double-byte characters; any other byte
+    becomes U+FFFD and decoding goes on with the next byte."""
     pairs = _cp936_pairs()
     out = []
     i, n = 0, len(data)
