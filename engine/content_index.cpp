@@ -1,5 +1,7 @@
 #include "content_index.h"
 
+#include <cstddef>
+
 #include "memory.h"
 
 namespace {
@@ -14,14 +16,16 @@ inline int CompareWithNode(const char16_t* probe, std::uint32_t probeHead, const
   return CompareText(probe + 2, node->key + 2);
 }
 
-// `ifTrue` when `condition` holds, else `ifFalse`, chosen without a branch: which way a descent
-// goes is a coin toss that the branch predictor cannot learn, and a wrong guess costs more than
-// the step itself.
-template <typename T>
-inline T* Choose(bool condition, T* ifTrue, T* ifFalse) {
-  const std::uintptr_t mask = std::uintptr_t{0} - static_cast<std::uintptr_t>(condition);
-  return reinterpret_cast<T*>((reinterpret_cast<std::uintptr_t>(ifTrue) & mask) |
-                              (reinterpret_cast<std::uintptr_t>(ifFalse) & ~mask));
+// The link `&node->greater` when `greater` holds, else `&node->lesser`, chosen without a branch:
+// which way a descent goes is a coin toss that the branch predictor cannot learn, and a wrong
+// guess costs more than the step itself. The two links are neighbours, so the choice is one
+// subtraction.
+template <typename Node>
+inline auto ChildLink(Node* node, bool greater) {
+  static_assert(offsetof(IndexNode, lesser) == offsetof(IndexNode, greater) + sizeof(IndexNode*));
+  const std::uintptr_t lesser = reinterpret_cast<std::uintptr_t>(&node->lesser);
+  return reinterpret_cast<decltype(&node->lesser)>(lesser - static_cast<std::uintptr_t>(greater) *
+                                                                sizeof(IndexNode*));
 }
 
 }  // namespace
@@ -98,7 +102,7 @@ int IndexInsert(ContentIndex* root, const char16_t* key) {
       if (order == 0) return 0;
       greater = order > 0;
     }
-    link = Choose(greater, &node->greater, &node->lesser);
+    link = ChildLink(node, greater);
   }
   auto* added = static_cast<IndexNode*>(AllocateBlock(&g_nodes));
   if (added == nullptr) return 0;
@@ -143,65 +147,65 @@ const char16_t* IndexFind(ContentIndex root, const char16_t* probe) {
   while (node != nullptr) {
     const int order = CompareWithNode(probe, head, node);
     if (order == 0) return node->key;
-    node = Choose<const IndexNode>(order > 0, node->greater, node->lesser);
+    node = *ChildLink(node, order > 0);
   }
   return nullptr;
 }
 
 void IndexFindBatch(ContentIndex root, const char16_t* const* probes, int count,
                     const char16_t** found) {
-  // One descent under way. A node whose head equals the probe's takes two steps: the first
-  // prefetches its key text, the second compares it.
-  struct Descent {
-    const char16_t* probe;
-    std::uint32_t head;
-    int index;
-    const IndexNode* node;
-    bool keyFetched;
-  };
-  Descent descents[kIndexBatch];
+  for (int i = 0; i < count; ++i)
+    found[i] = nullptr;
+  if (root == nullptr) return;
+  // The descents under way, a field to an array, so that the common step, decided by the heads
+  // alone, touches two small arrays. A node whose head equals the probe's takes two steps: the
+  // first prefetches its key text, the second compares it.
+  const IndexNode* nodes[kIndexBatch];
+  std::uint32_t heads[kIndexBatch];
+  int probeOf[kIndexBatch];
+  bool keyFetched[kIndexBatch];
   int next = 0;
-  // Starts the next probe in `d`; false when every probe has been started.
-  auto start = [&](Descent* d) {
-    for (; next < count; ++next) {
-      found[next] = nullptr;
-      if (root == nullptr) continue;
-      *d = {probes[next], KeyHead(probes[next]), next, root, false};
-      ++next;
-      return true;
-    }
-    return false;
+  auto start = [&](int slot) {
+    nodes[slot] = root;
+    heads[slot] = KeyHead(probes[next]);
+    probeOf[slot] = next;
+    keyFetched[slot] = false;
+    ++next;
   };
   int live = 0;
-  while (live < kIndexBatch && start(&descents[live]))
-    ++live;
+  while (live < kIndexBatch && next < count)
+    start(live++);
   while (live > 0) {
     for (int i = 0; i < live;) {
-      Descent& d = descents[i];
-      const IndexNode* node = d.node;
-      const IndexNode* child = nullptr;
-      if (d.head != node->keyHead && !d.keyFetched) {
-        // The common step, decided by the heads alone.
-        child = Choose<const IndexNode>(d.head > node->keyHead, node->greater, node->lesser);
-      } else if (!d.keyFetched && (d.head & 0xFFFF) != 0) {
+      const IndexNode* node = nodes[i];
+      const std::uint32_t head = heads[i];
+      const IndexNode* child;
+      if (head != node->keyHead) {
+        child = *ChildLink(node, head > node->keyHead);
+      } else if (!keyFetched[i] && (head & 0xFFFF) != 0) {
         Prefetch(node->key + 2);
-        d.keyFetched = true;
+        keyFetched[i] = true;
         ++i;
         continue;
       } else {
-        const int order = d.keyFetched ? CompareText(d.probe + 2, node->key + 2) : 0;
-        d.keyFetched = false;
-        if (order == 0) found[d.index] = node->key;
-        if (order != 0) child = order > 0 ? node->greater : node->lesser;
+        const int order = keyFetched[i] ? CompareText(probes[probeOf[i]] + 2, node->key + 2) : 0;
+        keyFetched[i] = false;
+        if (order == 0) found[probeOf[i]] = node->key;
+        child = order == 0 ? nullptr : order > 0 ? node->greater : node->lesser;
       }
       if (child != nullptr) {
         Prefetch(child);
-        d.node = child;
+        nodes[i] = child;
         ++i;
-      } else if (start(&d)) {
-        ++i;
+      } else if (next < count) {
+        start(i++);
       } else {
-        d = descents[--live];
+        // The last descent under way takes this one's place.
+        --live;
+        nodes[i] = nodes[live];
+        heads[i] = heads[live];
+        probeOf[i] = probeOf[live];
+        keyFetched[i] = keyFetched[live];
       }
     }
   }
