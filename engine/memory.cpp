@@ -57,6 +57,12 @@ void* AllocateMemory(std::size_t bytes) {
   return block;
 }
 
+void* ShrinkMemory(void* block, std::size_t bytes) {
+  // Shrinking moves nothing: the C library splits the block, or unmaps the end of a large one.
+  void* smaller = std::realloc(block, bytes == 0 ? 1 : bytes);
+  return smaller != nullptr ? smaller : block;
+}
+
 void ReleaseMemory(void* block) { std::free(block); }
 
 void* AllocateBlock(BlockPool* pool) {

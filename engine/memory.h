@@ -8,6 +8,11 @@
 // Returns `bytes` uninitialised bytes, or null.
 void* AllocateMemory(std::size_t bytes);
 
+// Gives back the end of a block of AllocateMemory, keeping its first `bytes` (no more than it
+// holds). Returns the block, which may have moved with those bytes. Never fails and asks no
+// filter: a block that the system cannot shrink is returned as it is.
+void* ShrinkMemory(void* block, std::size_t bytes);
+
 // Releases a block of AllocateMemory; null is ignored.
 void ReleaseMemory(void* block);
 

@@ -45,39 +45,23 @@ TextEncoding MarkEncoding(ByteOrderMark mark) {
   }
 }
 
-// IsUtf8Text's walk, which also counts the UTF-16 units of data that is well-formed UTF-8 by
-// the standard's rules, so that its conversion needs no size query. `*units` is -1 when some
-// sequence is not well-formed (an overlong form, a surrogate, a value above U+10FFFF, a form of
-// 5 bytes or more) or the data is not UTF-8: only the conversion can tell what it yields then.
-bool CheckUtf8(const unsigned char* bytes, std::int32_t count, std::int32_t* units) {
-  *units = count <= 0 ? 0 : -1;
+// IsUtf8Text's walk.
+bool CheckUtf8(const unsigned char* bytes, std::int32_t count) {
   if (count <= 0) return false;
   int expected = 0;
   bool sawHighByte = false;
-  bool wellFormed = true;
-  std::int32_t n = 0;
   std::int32_t i = 0;
   while (i < count) {
     // Between sequences, runs of 7-bit bytes and whole 3-byte sequences are passed in bulk.
     if (expected == 0 && i + 8 <= count) {
       const std::uint64_t eight = LoadEightBytes(bytes + i);
       if ((eight & 0x80) == 0) {
-        const int ascii = LeadingAsciiBytes(eight);
-        i += ascii;
-        n += ascii;
+        i += LeadingAsciiBytes(eight);
         continue;
       }
       if (StartsWithThreeByteShape(eight)) {
         sawHighByte = true;
-        wellFormed = wellFormed && IsThreeByteUnit(ThreeByteUnit(eight));
-        if (StartsWithThreeByteShape(eight >> 24)) {
-          wellFormed = wellFormed && IsThreeByteUnit(ThreeByteUnit(eight >> 24));
-          i += 6;
-          n += 2;
-        } else {
-          i += 3;
-          n += 1;
-        }
+        i += StartsWithThreeByteShape(eight >> 24) ? 6 : 3;
         continue;
       }
     }
@@ -86,45 +70,15 @@ bool CheckUtf8(const unsigned char* bytes, std::int32_t count, std::int32_t* uni
     if (expected > 0) {
       if ((b & 0xC0) != 0x80) return false;
       --expected;
-    } else if (b < 0x80) {
-      ++n;
-    } else {
+    } else if (b >= 0x80) {
       int ones = 0;
       for (unsigned mask = 0x80; mask != 0 && (b & mask) != 0; mask >>= 1)
         ++ones;
       if (ones == 1) return false;
       expected = ones - 1;
-      wellFormed = wellFormed && i < count && StartsWellFormedSequence(b, bytes[i]);
-      // A code point above U+FFFF, the only kind that 4 bytes encode, takes a surrogate pair.
-      n += ones == 4 ? 2 : 1;
     }
   }
-  if (expected != 0 || !sawHighByte) return false;
-  if (wellFormed) *units = n;
-  return true;
-}
-
-// Detection: the mark first, then the UTF-8 test, then the ANSI code page. A forced encoding
-// takes the place of all three and drops only its own mark.
-// When the UTF-8 test decides, `*utf8Units` is what it counted (see CheckUtf8), else -1.
-TextDecoding ChooseDecoding(const unsigned char* bytes, std::int32_t count, TextEncoding encoding,
-                            std::int32_t* utf8Units) {
-  *utf8Units = -1;
-  TextDecoding decoding;
-  decoding.bytes = count;
-  decoding.mark = FindMark(bytes, count);
-  decoding.forced = encoding != TextEncoding::kAuto;
-  if (decoding.forced) {
-    decoding.encoding = encoding;
-    decoding.markKept =
-        decoding.mark != ByteOrderMark::kNone && MarkEncoding(decoding.mark) != encoding;
-  } else if (decoding.mark != ByteOrderMark::kNone) {
-    decoding.encoding = MarkEncoding(decoding.mark);
-  } else {
-    decoding.encoding =
-        CheckUtf8(bytes, count, utf8Units) ? TextEncoding::kUtf8 : TextEncoding::kAnsi;
-  }
-  return decoding;
+  return expected == 0 && sawHighByte;
 }
 
 // Gets a text of `units` units plus the zero unit; the zero unit is set here.
@@ -135,18 +89,50 @@ char16_t* AllocateText(std::int32_t units) {
   return text;
 }
 
-// Converts `count` bytes of `codePage` into `out`. `knownUnits` is what the conversion yields
-// when the caller knows it, else -1 and the conversion counts first.
+// Converts `count` bytes of `codePage` into `out`, counting the units first.
 int Convert(std::uint32_t codePage, const unsigned char* bytes, std::int32_t count,
-            std::int32_t knownUnits, LoadedText* out) {
-  const std::int32_t n =
-      knownUnits >= 0 ? knownUnits : MultiByteToUtf16(codePage, bytes, count, nullptr, 0);
+            LoadedText* out) {
+  const std::int32_t n = MultiByteToUtf16(codePage, bytes, count, nullptr, 0);
   char16_t* text = AllocateText(n);
   if (text == nullptr) return kLoadNoMemory;
   if (n > 0) MultiByteToUtf16(codePage, bytes, count, text, n + 1);
   out->text = text;
   out->length = n;
   return kLoadOk;
+}
+
+// True when a byte of 0x80 or more is among the `count` bytes.
+bool HasHighByte(const unsigned char* bytes, std::int32_t count) {
+  std::int32_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    if ((LoadEightBytes(bytes + i) & 0x8080808080808080u) != 0) return true;
+  }
+  for (; i < count; ++i) {
+    if (bytes[i] >= 0x80) return true;
+  }
+  return false;
+}
+
+// Decodes `count` bytes in one pass when they are well-formed UTF-8 (DecodeWellFormedUtf8), into
+// a text allocated for the most units that they can yield, one a byte, whose unused end is then
+// given back: every conversion gives these units. False, with `out` untouched and nothing held,
+// when they are not well-formed or there is no memory for the larger text (the exact size of the
+// two-pass path may still fit).
+bool DecodeWellFormed(const unsigned char* bytes, std::int32_t count, LoadedText* out) {
+  // Only the units written touch the pages of the text, so the larger size costs no memory.
+  auto* text = static_cast<char16_t*>(
+      AllocateMemory((static_cast<std::size_t>(count) + 1) * sizeof(char16_t)));
+  if (text == nullptr) return false;
+  const std::int32_t units = DecodeWellFormedUtf8(bytes, count, text);
+  if (units < 0) {
+    ReleaseMemory(text);
+    return false;
+  }
+  text[units] = 0;
+  out->text = static_cast<char16_t*>(
+      ShrinkMemory(text, (static_cast<std::size_t>(units) + 1) * sizeof(char16_t)));
+  out->length = units;
+  return true;
 }
 
 // Takes `count` bytes as UTF-16 units, low byte first; a final odd byte makes a unit of its own
@@ -173,8 +159,7 @@ int TakeUtf16(const unsigned char* bytes, std::int32_t count, bool bigEndian, Lo
 }  // namespace
 
 bool IsUtf8Text(const unsigned char* bytes, std::int32_t count) {
-  std::int32_t units;
-  return CheckUtf8(bytes, count, &units);
+  return CheckUtf8(bytes, count);
 }
 
 int DecodeText(const unsigned char* bytes, std::int32_t count, LoadedText* out) {
@@ -185,8 +170,35 @@ int DecodeTextAs(const unsigned char* bytes, std::int32_t count, TextEncoding en
                  LoadedText* out) {
   out->text = nullptr;
   out->length = 0;
-  std::int32_t utf8Units;
-  const TextDecoding decoding = ChooseDecoding(bytes, count, encoding, &utf8Units);
+  // Detection: the mark first, then the UTF-8 test, then the ANSI code page. A forced encoding
+  // takes the place of all three and drops only its own mark. Well-formed UTF-8, what most
+  // tables hold, passes the test and is decoded in one pass; other data is tested first.
+  TextDecoding decoding;
+  decoding.bytes = count;
+  decoding.mark = FindMark(bytes, count);
+  decoding.forced = encoding != TextEncoding::kAuto;
+  bool triedWellFormed = false;
+  if (decoding.forced) {
+    decoding.encoding = encoding;
+    decoding.markKept =
+        decoding.mark != ByteOrderMark::kNone && MarkEncoding(decoding.mark) != encoding;
+  } else if (decoding.mark != ByteOrderMark::kNone) {
+    decoding.encoding = MarkEncoding(decoding.mark);
+  } else if (!HasHighByte(bytes, count)) {
+    // Empty and 7-bit data fail the UTF-8 test, however long its walk would be.
+    decoding.encoding = TextEncoding::kAnsi;
+  } else {
+    // Well-formed data that holds a byte of 0x80 or more passes the test.
+    triedWellFormed = true;
+    const bool decoded = DecodeWellFormed(bytes, count, out);
+    decoding.encoding =
+        decoded || CheckUtf8(bytes, count) ? TextEncoding::kUtf8 : TextEncoding::kAnsi;
+    // No U+FFFD came out, so the observer still hears of the choice before any replacement.
+    if (decoded) {
+      if (GenerationObserver* observer = GetGenerationObserver()) observer->OnTextDecoded(decoding);
+      return kLoadOk;
+    }
+  }
   if (GenerationObserver* observer = GetGenerationObserver()) observer->OnTextDecoded(decoding);
   const std::int32_t skipped = decoding.markKept ? 0 : MarkLength(decoding.mark);
   bytes += skipped;
@@ -197,13 +209,13 @@ int DecodeTextAs(const unsigned char* bytes, std::int32_t count, TextEncoding en
     case TextEncoding::kUtf16Be:
       return TakeUtf16(bytes, count, true, out);
     case TextEncoding::kUtf8:
-      // After a mark, or when forced, the UTF-8 test has not counted the data yet.
-      if (utf8Units < 0) CheckUtf8(bytes, count, &utf8Units);
-      return Convert(kCodePageUtf8, bytes, count, utf8Units, out);
+      // After a mark, or when forced, well-formed data takes the one pass too.
+      if (!triedWellFormed && DecodeWellFormed(bytes, count, out)) return kLoadOk;
+      return Convert(kCodePageUtf8, bytes, count, out);
     case TextEncoding::kGbk:
-      return Convert(kCodePageGbk, bytes, count, -1, out);
+      return Convert(kCodePageGbk, bytes, count, out);
     default:
-      return Convert(kCodePageAnsi, bytes, count, -1, out);
+      return Convert(kCodePageAnsi, bytes, count, out);
   }
 }
 

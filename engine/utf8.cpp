@@ -81,11 +81,12 @@ char32_t DecodeSequence(const unsigned char* bytes, std::int32_t count, std::int
 }
 
 // With `kWrite` false it only counts; with `kTellReplacements` it also tells the observer where
-// it replaced, an instance of its own, so that the others pay nothing for the observer. Runs of
-// 7-bit bytes and well-formed 3-byte sequences, the
-// bulk of a Chinese table, take a fast path while eight bytes and eight units of room are left;
-// everything else, and the end of the input, takes DecodeSequence.
-template <bool kWrite, bool kTellReplacements>
+// it replaced, an instance of its own, so that the others pay nothing for the observer; with
+// `kStopAtMalformed` it returns -1 at the first malformed sequence instead of replacing it. Runs
+// of 7-bit bytes and well-formed 3-byte sequences, the bulk of a Chinese table, take a fast path
+// while eight bytes and eight units of room are left; everything else, and the end of the input,
+// takes DecodeSequence.
+template <bool kWrite, bool kTellReplacements, bool kStopAtMalformed>
 [[gnu::noinline]] std::int32_t Decode(const unsigned char* bytes, std::int32_t count, char16_t* out,
                                       std::int32_t room) {
   std::int32_t n = 0;
@@ -126,6 +127,7 @@ template <bool kWrite, bool kTellReplacements>
     if (i == count) break;
     char32_t c = DecodeSequence(bytes, count, &i);
     if (c == kMalformed) {
+      if constexpr (kStopAtMalformed) return -1;
       if constexpr (kTellReplacements) NoteReplacement(n);
       c = kReplacement;
     }
@@ -138,9 +140,13 @@ template <bool kWrite, bool kTellReplacements>
 
 std::int32_t DecodeUtf8(const unsigned char* bytes, std::int32_t count, char16_t* out,
                         std::int32_t room) {
-  if (out == nullptr) return Decode<false, false>(bytes, count, nullptr, 0);
-  if (GetGenerationObserver() != nullptr) return Decode<true, true>(bytes, count, out, room);
-  return Decode<true, false>(bytes, count, out, room);
+  if (out == nullptr) return Decode<false, false, false>(bytes, count, nullptr, 0);
+  if (GetGenerationObserver() != nullptr) return Decode<true, true, false>(bytes, count, out, room);
+  return Decode<true, false, false>(bytes, count, out, room);
+}
+
+std::int32_t DecodeWellFormedUtf8(const unsigned char* bytes, std::int32_t count, char16_t* out) {
+  return Decode<true, false, true>(bytes, count, out, count);
 }
 
 std::size_t EncodeUtf8(const char16_t* text, std::size_t count, char* out, std::size_t room) {

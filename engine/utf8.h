@@ -13,6 +13,12 @@
 std::int32_t DecodeUtf8(const unsigned char* bytes, std::int32_t count, char16_t* out,
                         std::int32_t room);
 
+// Decodes `count` bytes of UTF-8 that are well-formed by the standard's rules into `out`, which
+// has room for `count` units (no more can come out), as DecodeUtf8 decodes them. Returns the
+// units, or -1 as soon as a sequence is not well-formed; what was written is then of no use.
+// It never writes U+FFFD for malformed input, so it has nothing to tell an observer.
+std::int32_t DecodeWellFormedUtf8(const unsigned char* bytes, std::int32_t count, char16_t* out);
+
 // Encodes `count` UTF-16 units as UTF-8, an unpaired surrogate as U+FFFD. Writes at most `room`
 // bytes to `out` (which may be null with `room` 0) and returns the bytes the whole text needs.
 std::size_t EncodeUtf8(const char16_t* text, std::size_t count, char* out, std::size_t room);
@@ -46,14 +52,4 @@ inline char16_t ThreeByteUnit(std::uint64_t bytes) {
 // False for what a 3-byte sequence must not encode: an overlong form or a surrogate.
 inline bool IsThreeByteUnit(char16_t unit) {
   return unit >= 0x800 && (unit < 0xD800 || unit > 0xDFFF);
-}
-
-// True when `lead` and the byte after it begin a well-formed sequence of 2 to 4 bytes: a lead
-// byte C2..F4 and a second byte in the range that it allows (E0 A0..BF, ED 80..9F, F0 90..BF,
-// F4 80..8F, else 80..BF). The bytes after the second must then be 80..BF.
-inline bool StartsWellFormedSequence(unsigned char lead, unsigned char second) {
-  if (lead < 0xC2 || lead > 0xF4) return false;
-  const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-  const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-  return second >= low && second <= high;
 }

@@ -38,6 +38,11 @@ bool CountOrFail(std::size_t, void* context) {
   return ++allocations->count != allocations->failAt;
 }
 
+bool CountAndRefuse(std::size_t, void* context) {
+  ++static_cast<Allocations*>(context)->count;
+  return false;
+}
+
 // Runs `body` in a child process and returns the number it exits with, or -1 when the child
 // did not end by itself. A child keeps limits and capabilities it takes away from the tests.
 int InChild(const std::function<int()>& body) {
@@ -121,19 +126,24 @@ TEST(AllocationFailureTest, EveryDecodingPathGivesStatus2WithoutMemoryForItsText
   struct Case {
     const char* name;
     std::string bytes;
+    // Bytes of 0x80 or more without a mark, and UTF-8 after one, ask for a text of a unit a byte
+    // first, for well-formed UTF-8, then for one of the exact size.
+    int asked;
   };
   const Case kCases[] = {
-      {"empty", ""s},
-      {"utf-8 after a mark", "\xEF\xBB\xBF\x61"s},
-      {"utf-16le", "\xFF\xFE\x61\0"s},
-      {"utf-16be", "\xFE\xFF\0\x61"s},
-      {"utf-8 without a mark", "\xE4\xB8\xAD"s},
-      {"ansi", "\xD6\xD0"s},
+      {"empty", ""s, 1},
+      {"utf-8 after a mark", "\xEF\xBB\xBF\x61"s, 2},
+      {"utf-16le", "\xFF\xFE\x61\0"s, 1},
+      {"utf-16be", "\xFE\xFF\0\x61"s, 1},
+      {"utf-8 without a mark", "\xE4\xB8\xAD"s, 2},
+      {"malformed utf-8 that passes the test", "\xC0\x80"s, 2},
+      {"ansi", "\xD6\xD0"s, 2},
+      {"7-bit ansi", "\x61"s, 1},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    Allocations allocations{0, 1};
-    SetAllocationFilter(CountOrFail, &allocations);
+    Allocations allocations{0, 0};
+    SetAllocationFilter(CountAndRefuse, &allocations);
     LoadedText text{reinterpret_cast<char16_t*>(1), 7};  // must be overwritten
     const int status = DecodeText(reinterpret_cast<const unsigned char*>(c.bytes.data()),
                                   static_cast<std::int32_t>(c.bytes.size()), &text);
@@ -141,7 +151,7 @@ TEST(AllocationFailureTest, EveryDecodingPathGivesStatus2WithoutMemoryForItsText
     EXPECT_EQ(status, kLoadNoMemory);
     EXPECT_EQ(text.text, nullptr);
     EXPECT_EQ(text.length, 0);
-    EXPECT_EQ(allocations.count, 1);
+    EXPECT_EQ(allocations.count, c.asked);
   }
 }
 

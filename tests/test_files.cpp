@@ -48,5 +48,6 @@ std::string Utf16LeBytes(const std::u16string& units) {
 
 bool FailOnCall(std::size_t, void* context) {
   auto* state = static_cast<FailNth*>(context);
-  return ++state->calls != state->failAt;
+  ++state->calls;
+  return state->andLater ? state->calls < state->failAt : state->calls != state->failAt;
 }

@@ -30,9 +30,10 @@ std::u16string EnginePath(const std::filesystem::path& path);
 std::string Utf16LeBytes(const std::u16string& units);
 
 // An allocation filter for SetAllocationFilter that fails the `failAt`-th allocation (from 1)
-// after it was set, and only that one. `context` is a FailNth.
+// after it was set, and only that one unless `andLater`. `context` is a FailNth.
 struct FailNth {
   int calls = 0;
   int failAt;
+  bool andLater = false;
 };
 bool FailOnCall(std::size_t bytes, void* context);

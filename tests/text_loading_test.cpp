@@ -224,24 +224,42 @@ TEST_F(LoadTextFileTest, ChineseFileNamesReachTheFileSystem) {
 }
 
 TEST_F(LoadTextFileTest, NoMemoryForTheBytesOrTheTextGivesStatus2AndNoText) {
+  // Well-formed UTF-8 is decoded into a text for the most units that it can yield, one a byte;
+  // without memory for that, into a text of the exact size, counted first.
   const auto path = m_folder.Write("t.txt", "\xE4\xB8\xAD\xE6\x96\x87");
-  for (int failAt : {1, 2}) {  // the byte buffer, then the decoded text
-    SCOPED_TRACE(failAt == 1 ? "byte buffer" : "decoded text");
-    FailNth state{0, failAt};
+  struct Case {
+    const char* name;
+    FailNth refused;
+    int status;
+    std::u16string text;
+  };
+  const Case kCases[] = {
+      {"the byte buffer", {0, 1}, kLoadNoMemory, u""},
+      {"the larger text: the exact one instead", {0, 2}, kLoadOk, u"中文"},
+      {"both texts", {0, 2, true}, kLoadNoMemory, u""},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    FailNth state = c.refused;
     SetAllocationFilter(FailOnCall, &state);
     LoadedText text;
     const int status = Load(path, &text);
     SetAllocationFilter(nullptr, nullptr);
-    EXPECT_EQ(status, kLoadNoMemory);
-    EXPECT_EQ(text.text, nullptr);
-    EXPECT_EQ(text.length, 0);
+    EXPECT_EQ(status, c.status);
+    ASSERT_EQ(text.text == nullptr, c.status != kLoadOk);
+    const std::u16string units =
+        text.text == nullptr ? u""s : std::u16string(text.text, c.text.size() + 1);
+    EXPECT_EQ(units, text.text == nullptr ? u""s : c.text + u'\0');
+    EXPECT_EQ(text.length, static_cast<std::int32_t>(c.text.size()));
+    ReleaseLoadedText(&text);
   }
 }
 
 namespace {
 
 // The obvious UTF-8 decoder, one sequence at a time by the rules of DecodeUtf8's contract.
-std::u16string SlowDecodeUtf8(const std::string& text) {
+// `*malformed`, when given, tells whether any sequence was replaced.
+std::u16string SlowDecodeUtf8(const std::string& text, bool* malformed = nullptr) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t count = text.size();
   std::u16string out;
@@ -265,6 +283,7 @@ std::u16string SlowDecodeUtf8(const std::string& text) {
     ++i;
     if (trail < 0) {
       put(0xFFFD);
+      if (malformed != nullptr) *malformed = true;
       continue;
     }
     bool complete = true;
@@ -281,6 +300,7 @@ std::u16string SlowDecodeUtf8(const std::string& text) {
       c = c << 6 | (bytes[i++] & 0x3F);
     }
     put(complete ? c : 0xFFFD);
+    if (!complete && malformed != nullptr) *malformed = true;
   }
   return out;
 }
@@ -363,6 +383,33 @@ TEST(DecodeUtf8Test, AgreesWithTheObviousDecoderOnRandomText) {
   }
 }
 
+TEST(DecodeWellFormedUtf8Test, DecodesWellFormedTextAsTheObviousDecoderAndStopsAtAnythingElse) {
+  std::mt19937 random(434343);
+  int wellFormed = 0;
+  for (int round = 0; round < 20000; ++round) {
+    const std::string text = RandomUtf8Text(&random, round % 2 == 0);
+    SCOPED_TRACE(testing::Message() << "round " << round);
+    bool malformed = false;
+    const std::u16string expected = SlowDecodeUtf8(text, &malformed);
+    const auto count = static_cast<std::int32_t>(text.size());
+    // Room for a unit a byte and no more: a decoder that wrote beyond it would show in the
+    // guard units, and under the sanitizers.
+    std::u16string units(static_cast<std::size_t>(count) + 4, u'#');
+    const std::int32_t n = DecodeWellFormedUtf8(reinterpret_cast<const unsigned char*>(text.data()),
+                                                count, units.data());
+    if (malformed) {
+      ASSERT_EQ(n, -1);
+      continue;
+    }
+    ++wellFormed;
+    ASSERT_EQ(n, static_cast<std::int32_t>(expected.size()));
+    ASSERT_EQ(units.substr(0, expected.size()), expected);
+    ASSERT_EQ(units.substr(static_cast<std::size_t>(count)), u"####");
+  }
+  EXPECT_GT(wellFormed, 2000);
+  EXPECT_LT(wellFormed, 18000);
+}
+
 TEST(IsUtf8TextTest, AgreesWithTheObviousTestOnRandomText) {
   std::mt19937 random(515151);
   int utf8 = 0;
@@ -377,9 +424,8 @@ TEST(IsUtf8TextTest, AgreesWithTheObviousTestOnRandomText) {
 }
 
 TEST(DecodeTextTest, Utf8TextDecodesAsTheConversionDecodesIt) {
-  // Well-formed text is counted during the UTF-8 test and converted without a size query;
-  // anything else is counted by the conversion. Both must give what the conversion gives after
-  // its own size query.
+  // Well-formed text is tested and decoded in one pass; anything else is tested, counted and
+  // then converted. Both must give what the conversion gives after its own size query.
   std::mt19937 random(616161);
   int checked = 0;
   for (int round = 0; round < 20000; ++round) {

@@ -92,8 +92,34 @@ bool FailOne(std::size_t, void* context) {
   return static_cast<Allocations*>(context)->Next();
 }
 
-// What the engine must write, allocation by allocation as it makes them: each table costs two
-// (its bytes, its text), each new word one node.
+struct Encodings {
+  const std::u16string* contentPath;
+  TextEncoding content;
+  TextEncoding code;
+};
+
+// Whether the engine has a text for a table of `count` bytes, allocation by allocation as it
+// asks for them. Data that can be UTF-8 (by its mark, by force, or without a mark and with a
+// byte of 0x80 or more) asks for a text of a unit a byte first, and keeps it when the data is
+// well-formed; otherwise, and when that text is refused, it asks for one of the exact size.
+bool HasText(const std::uint8_t* bytes, std::size_t count, TextEncoding encoding,
+             Allocations* allocations) {
+  const bool utf8Mark = count >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
+  const bool utf16Mark = count >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) ||
+                                        (bytes[0] == 0xFE && bytes[1] == 0xFF));
+  bool tryUtf8 = encoding == TextEncoding::kUtf8 || (encoding == TextEncoding::kAuto && utf8Mark);
+  if (encoding == TextEncoding::kAuto && !utf8Mark && !utf16Mark) {
+    tryUtf8 = std::any_of(bytes, bytes + count, [](std::uint8_t b) { return b >= 0x80; });
+  }
+  if (tryUtf8) {
+    const std::size_t skipped = utf8Mark ? 3 : 0;
+    if (allocations->Next() && IsWellFormedUtf8(bytes + skipped, count - skipped)) return true;
+  }
+  return allocations->Next();
+}
+
+// What the engine must write, allocation by allocation as it makes them: each table costs its
+// bytes and its text (see HasText), each new word one node.
 struct Reference {
   std::int32_t count = 0;
   std::u16string records;
@@ -101,9 +127,15 @@ struct Reference {
   int indexed = 0;   // words in the index
   int noMemory = 0;  // records left out for lack of memory
 
-  Reference(const std::u16string& content, const std::u16string& code, const std::u16string& prefix,
-            const std::u16string& suffix, Allocations allocations) {
-    if (!allocations.Next() || !allocations.Next()) return;
+  Reference(const std::uint8_t* contentBytes, std::size_t contentCount,
+            const std::uint8_t* codeBytes, std::size_t codeCount, const Encodings& encodings,
+            const std::u16string& prefix, const std::u16string& suffix, Allocations allocations) {
+    const std::u16string content = Decoded(contentBytes, contentCount, encodings.content);
+    const std::u16string code = Decoded(codeBytes, codeCount, encodings.code);
+    if (!allocations.Next() ||
+        !HasText(contentBytes, contentCount, encodings.content, &allocations)) {
+      return;
+    }
     std::map<std::u16string, std::u16string> hints;
     std::size_t record = 0;
     for (std::size_t i = 0; i + 1 < content.size();) {
@@ -126,7 +158,10 @@ struct Reference {
     }
     indexed = static_cast<int>(hints.size());
     indexEmpty = hints.empty();
-    if (!allocations.Next() || !allocations.Next()) return;
+    if (!allocations.Next() ||
+        !HasText(codeBytes, codeCount, encodings.code, &allocations)) {
+      return;
+    }
     std::size_t at = 0;
     while (at < code.size()) {
       std::u16string line;
@@ -210,12 +245,6 @@ class CheckingObserver : public GenerationObserver {
   std::int32_t m_lastOffset = -1;
 };
 
-struct Encodings {
-  const std::u16string* contentPath;
-  TextEncoding content;
-  TextEncoding code;
-};
-
 TextEncoding ChooseEncoding(const char16_t* path, void* context) {
   const auto* encodings = static_cast<Encodings*>(context);
   return *encodings->contentPath == path ? encodings->content : encodings->code;
@@ -255,9 +284,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                       static_cast<TextEncoding>(data[5] / 6 % 6)};
   Allocations allocations;
   allocations.failAt = data[4];
-  const Reference expected(Decoded(contentBytes, contentCount, encodings.content),
-                           Decoded(codeBytes, codeCount, encodings.code), prefix, suffix,
-                           allocations);
+  const Reference expected(contentBytes, contentCount, codeBytes, codeCount, encodings, prefix,
+                           suffix, allocations);
 
   CheckingObserver observer;
   SetGenerationObserver(&observer);
