@@ -16,11 +16,12 @@ constexpr char16_t kCr = u'\r';
 constexpr int kInsertBatch = kIndexBatch;
 constexpr int kLineBatch = kIndexBatch;
 
-// Process-wide, as the generation is: the record buffer, the line reader's position and the
-// batch of code table lines.
+// Process-wide, as the generation is: the record buffer, the line reader's position, the
+// batch of code table lines, and the bytes of the content table, kept for the code table's.
 char16_t g_record[kRecordBufferLength];
 const char16_t* g_linePosition = nullptr;
 char16_t g_lines[kLineBatch][kLineBufferLength];
+ReadBuffer g_tableBytes;
 
 std::int32_t TextLength(const char16_t* text) {
   std::int32_t n = 0;
@@ -86,9 +87,12 @@ std::int32_t GetResultPath(char16_t* path) {
 void BuildContentIndex(LoadedText* content, const char16_t* path, ContentIndex* index) {
   GenerationObserver* const observer = GetGenerationObserver();
   if (observer != nullptr) observer->OnTableLoading(TableKind::kContent);
-  const int status = LoadTextFile(path, content);
+  const int status = LoadTextFileInto(path, &g_tableBytes, content);
   if (observer != nullptr) observer->OnTableLoaded(status, *content);
-  if (status != kLoadOk) return;
+  if (status != kLoadOk) {
+    ReleaseReadBuffer(&g_tableBytes);
+    return;
+  }
   // The records are cut a batch at a time; their words go into the index in table order (see
   // IndexInsertBatch), and then the observer hears of each record in table order.
   char16_t* records[kInsertBatch];
@@ -138,6 +142,8 @@ void BuildContentIndex(LoadedText* content, const char16_t* path, ContentIndex* 
     observer->OnContentTail(static_cast<std::int32_t>(record - content->text),
                             static_cast<std::int32_t>(scan - record));
   }
+  // No code table is read after an empty index.
+  if (*index == nullptr) ReleaseReadBuffer(&g_tableBytes);
 }
 
 std::int32_t ReadTextLine(char16_t* line, const char16_t* text) {
@@ -192,11 +198,15 @@ std::int32_t GenerateHintTable(ContentIndex index, const char16_t* prefix,
                                const char16_t* suffix) {
   GenerationObserver* const observer = GetGenerationObserver();
   OutputStream output;
-  if (OpenOutputStream(&output, resultPath) == 0) return 0;
+  if (OpenOutputStream(&output, resultPath) == 0) {
+    ReleaseReadBuffer(&g_tableBytes);
+    return 0;
+  }
   WriteBytes(&output, "\xFF\xFE", 2);
   LoadedText code;
   if (observer != nullptr) observer->OnTableLoading(TableKind::kCode);
-  const int status = LoadTextFile(codePath, &code);
+  const int status = LoadTextFileInto(codePath, &g_tableBytes, &code);
+  ReleaseReadBuffer(&g_tableBytes);
   if (observer != nullptr) observer->OnTableLoaded(status, code);
   if (status != kLoadOk) {
     CloseOutputStream(&output);

@@ -29,13 +29,15 @@ std::int32_t GetResultPath(char16_t* path);
 // after IndexRelease, cuts it into records in place and inserts the word of each into `*index`.
 // A record ends at CR LF; its first TAB divides word and hint; a record without a TAB and the
 // text after the last CR LF are left out; the first record of a word wins. The caller tests
-// whether the index is empty.
+// whether the index is empty. The table's bytes stay in a buffer of the process for
+// GenerateHintTable to read the code table into, unless the index stays empty.
 void BuildContentIndex(LoadedText* content, const char16_t* path, ContentIndex* index);
 
 // Writes the hint table to `resultPath`: FF FE, then one UTF-16LE record by kRecordFormat for
 // every line of the code table at `codePath` whose word is in `index`, in line order. Returns
 // the number of records written; 0 when the result file cannot be created, the code table
-// cannot be loaded, no line matches, or any write or the closing of the file fails.
+// cannot be loaded, no line matches, or any write or the closing of the file fails. Releases
+// the buffer of table bytes that BuildContentIndex kept, on every path.
 std::int32_t GenerateHintTable(ContentIndex index, const char16_t* prefix,
                                const char16_t* resultPath, const char16_t* codePath,
                                const char16_t* suffix);

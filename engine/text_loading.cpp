@@ -220,6 +220,13 @@ int DecodeTextAs(const unsigned char* bytes, std::int32_t count, TextEncoding en
 }
 
 int LoadTextFile(const char16_t* path, LoadedText* out) {
+  ReadBuffer buffer;
+  const int status = LoadTextFileInto(path, &buffer, out);
+  ReleaseReadBuffer(&buffer);
+  return status;
+}
+
+int LoadTextFileInto(const char16_t* path, ReadBuffer* buffer, LoadedText* out) {
   out->text = nullptr;
   out->length = 0;
   const FileHandle file = OpenForReading(path);
@@ -231,11 +238,18 @@ int LoadTextFile(const char16_t* path, LoadedText* out) {
     CloseFile(file);
     return kLoadNoMemory;
   }
-  auto* bytes = static_cast<unsigned char*>(AllocateMemory(static_cast<std::size_t>(size) + 2));
-  if (bytes == nullptr) {
-    CloseFile(file);
-    return kLoadNoMemory;
+  const auto needed = static_cast<std::size_t>(size) + 2;
+  if (buffer->size < needed) {
+    // The old bytes go first, so that the two are never held together.
+    ReleaseReadBuffer(buffer);
+    buffer->bytes = static_cast<unsigned char*>(AllocateMemory(needed));
+    if (buffer->bytes == nullptr) {
+      CloseFile(file);
+      return kLoadNoMemory;
+    }
+    buffer->size = needed;
   }
+  unsigned char* const bytes = buffer->bytes;
   const auto delivered = static_cast<std::int32_t>(ReadFully(file, bytes, size));
   bytes[delivered] = 0;
   bytes[delivered + 1] = 0;
@@ -243,9 +257,13 @@ int LoadTextFile(const char16_t* path, LoadedText* out) {
   const TextEncoding encoding = g_encodingChooser != nullptr
                                     ? g_encodingChooser(path, g_encodingChooserContext)
                                     : TextEncoding::kAuto;
-  const int status = DecodeTextAs(bytes, delivered, encoding, out);
-  ReleaseMemory(bytes);
-  return status;
+  return DecodeTextAs(bytes, delivered, encoding, out);
+}
+
+void ReleaseReadBuffer(ReadBuffer* buffer) {
+  ReleaseMemory(buffer->bytes);
+  buffer->bytes = nullptr;
+  buffer->size = 0;
 }
 
 void SetEncodingChooser(EncodingChooser chooser, void* context) {

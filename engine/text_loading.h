@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // A table file decoded to UTF-16.
@@ -47,6 +48,22 @@ void SetEncodingChooser(EncodingChooser chooser, void* context);
 // kLoadOk it holds a null text and length 0. A short read decodes only the bytes delivered.
 // The encoding is detected as DecodeText detects it, unless an EncodingChooser forces one.
 int LoadTextFile(const char16_t* path, LoadedText* out);
+
+// Where LoadTextFileInto reads a file's bytes. A caller that loads several files in a row keeps
+// one for all of them: a load whose bytes fit reuses the memory of the one before, whose pages
+// the system need not clear again. Whoever holds one releases it with ReleaseReadBuffer.
+struct ReadBuffer {
+  unsigned char* bytes = nullptr;
+  std::size_t size = 0;  // the bytes that `bytes` holds
+};
+
+// LoadTextFile, reading the file into `buffer`, which keeps the bytes afterwards. A file that
+// does not fit replaces the buffer by a larger one; when there is no memory for that, the buffer
+// is left empty and the result is kLoadNoMemory.
+int LoadTextFileInto(const char16_t* path, ReadBuffer* buffer, LoadedText* out);
+
+// Releases the bytes of `buffer`, if any, and leaves it empty.
+void ReleaseReadBuffer(ReadBuffer* buffer);
 
 // Decodes `count` bytes (0 or more) into `out`, reading nothing beyond them. The encoding comes
 // from the data alone: a byte-order mark (EF BB BF, FF FE, FE FF, tested in this order, and

@@ -81,7 +81,8 @@ TEST(AllocationFailureTest, EveryAllocationOfAGenerationFailsInTurn) {
   TempFolder folder;
   // The second record of a shares the first one's word and costs no node while a is stored.
   const auto content = folder.Write("content.txt", "a\t1\r\nb\t2\r\na\t3\r\n");
-  const auto code = folder.Write("code.txt", "a\tx\nb\ty");
+  // Longer than the content table, so that its bytes do not fit the content table's buffer.
+  const auto code = folder.Write("code.txt", "a\tx\nb\ty\nno such word\tz");
   const auto result = folder.path() / "result.txt";
 
   Allocations counted;
@@ -119,6 +120,31 @@ TEST(AllocationFailureTest, EveryAllocationOfAGenerationFailsInTurn) {
     EXPECT_EQ(generation.count, std::count(c.records.begin(), c.records.end(), u'$'));
     // An empty index ends the command before the result file is made.
     EXPECT_EQ(ReadBytes(result), c.indexEmpty ? "" : kMark + Utf16LeBytes(c.records));
+  }
+}
+
+TEST(AllocationFailureTest, ACodeTableThatFitsTheContentTablesBytesAsksForNoBytesOfItsOwn) {
+  TempFolder folder;
+  const auto content = folder.Write("content.txt", "a\t1\r\nb\t2\r\n");
+  const auto code = folder.Write("code.txt", "b\ty");
+  const auto result = folder.path() / "result.txt";
+  struct Case {
+    const char* name;
+    int failAt;
+    std::int32_t count;
+  };
+  // The content table's bytes, its text, the nodes of a and b, then the code table's text.
+  const Case kCases[] = {{"none fails", 0, 1}, {"the code table's text", 5, 0}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Allocations allocations{0, c.failAt};
+    SetAllocationFilter(CountOrFail, &allocations);
+    const Generation generation = Generate(content, code, result);
+    SetAllocationFilter(nullptr, nullptr);
+    EXPECT_EQ(generation.count, c.count);
+    EXPECT_EQ(allocations.count, 5);
+    EXPECT_EQ(ReadBytes(result),
+              kMark + (c.count == 0 ? "" : Utf16LeBytes(u"$kesucmd(b,b[2])\ty\r\n")));
   }
 }
 

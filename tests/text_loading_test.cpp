@@ -255,6 +255,53 @@ TEST_F(LoadTextFileTest, NoMemoryForTheBytesOrTheTextGivesStatus2AndNoText) {
   }
 }
 
+TEST_F(LoadTextFileTest, AReadBufferServesEveryFileThatFitsAndGrowsForOneThatDoesNot) {
+  const auto small = m_folder.Write("small.txt", "ab");
+  const auto large = m_folder.Write("large.txt", "0123456789abc");
+  const auto larger = m_folder.Write("larger.txt", std::string(20, 'x'));
+  struct Case {
+    const char* name;
+    std::filesystem::path path;
+    int failAt;  // the allocation refused, 0 for none
+    int status;
+    std::u16string text;
+    int asked;         // allocations asked for, the text's included
+    std::size_t kept;  // the bytes that the buffer holds afterwards
+    bool sameBytes;    // the buffer still holds the memory that it held before
+  };
+  const Case kCases[] = {
+      {"the first file", small, 0, kLoadOk, u"ab", 2, 4, false},
+      {"a larger one takes a larger buffer", large, 0, kLoadOk, u"0123456789abc", 2, 15, false},
+      {"a smaller one reuses it", small, 0, kLoadOk, u"ab", 1, 15, true},
+      {"and again", small, 0, kLoadOk, u"ab", 1, 15, true},
+      {"no memory for the text: the buffer stays", small, 1, kLoadNoMemory, u"", 1, 15, true},
+      {"no memory for a larger one: an empty buffer", larger, 1, kLoadNoMemory, u"", 1, 0, false},
+      {"a buffer afresh", small, 0, kLoadOk, u"ab", 2, 4, false},
+  };
+  ReadBuffer buffer;
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const unsigned char* before = buffer.bytes;
+    FailNth state{0, c.failAt};
+    SetAllocationFilter(FailOnCall, &state);
+    LoadedText text;
+    const int status = LoadTextFileInto(EnginePath(c.path).c_str(), &buffer, &text);
+    SetAllocationFilter(nullptr, nullptr);
+    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(std::u16string(text.text == nullptr ? u"" : text.text), c.text);
+    EXPECT_EQ(state.calls, c.asked);
+    EXPECT_EQ(buffer.size, c.kept);
+    EXPECT_EQ(buffer.bytes == nullptr, c.kept == 0);
+    if (c.sameBytes) {
+      EXPECT_EQ(buffer.bytes, before);
+    }
+    ReleaseLoadedText(&text);
+  }
+  ReleaseReadBuffer(&buffer);
+  EXPECT_EQ(buffer.bytes, nullptr);
+  EXPECT_EQ(buffer.size, 0u);
+}
+
 namespace {
 
 // The obvious UTF-8 decoder, one sequence at a time by the rules of DecodeUtf8's contract.

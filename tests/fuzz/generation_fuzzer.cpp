@@ -119,7 +119,9 @@ bool HasText(const std::uint8_t* bytes, std::size_t count, TextEncoding encoding
 }
 
 // What the engine must write, allocation by allocation as it makes them: each table costs its
-// bytes and its text (see HasText), each new word one node.
+// bytes and its text (see HasText), except that the code table's bytes go into the content
+// table's buffer when that is kept (the index holds a word) and large enough; each new word
+// costs one node.
 struct Reference {
   std::int32_t count = 0;
   std::u16string records;
@@ -158,7 +160,8 @@ struct Reference {
     }
     indexed = static_cast<int>(hints.size());
     indexEmpty = hints.empty();
-    if (!allocations.Next() ||
+    const std::size_t kept = indexEmpty ? 0 : contentCount + 2;
+    if ((codeCount + 2 > kept && !allocations.Next()) ||
         !HasText(codeBytes, codeCount, encodings.code, &allocations)) {
       return;
     }
