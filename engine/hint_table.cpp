@@ -20,7 +20,10 @@ constexpr int kLineBatch = kIndexBatch;
 // batch of code table lines, and the bytes of the content table, kept for the code table's.
 char16_t g_record[kRecordBufferLength];
 const char16_t* g_linePosition = nullptr;
-char16_t g_lines[kLineBatch][kLineBufferLength];
+// Each line buffer is followed by one unused cache line: buffers of 8 KiB each would otherwise
+// begin in the same cache set, and the beginnings are all that most lines use.
+constexpr int kLineStagger = 64 / sizeof(char16_t);
+char16_t g_lines[kLineBatch][kLineBufferLength + kLineStagger];
 ReadBuffer g_tableBytes;
 
 std::int32_t TextLength(const char16_t* text) {
