@@ -45,42 +45,6 @@ TextEncoding MarkEncoding(ByteOrderMark mark) {
   }
 }
 
-// IsUtf8Text's walk.
-bool CheckUtf8(const unsigned char* bytes, std::int32_t count) {
-  if (count <= 0) return false;
-  int expected = 0;
-  bool sawHighByte = false;
-  std::int32_t i = 0;
-  while (i < count) {
-    // Between sequences, runs of 7-bit bytes and whole 3-byte sequences are passed in bulk.
-    if (expected == 0 && i + 8 <= count) {
-      const std::uint64_t eight = LoadEightBytes(bytes + i);
-      if ((eight & 0x80) == 0) {
-        i += LeadingAsciiBytes(eight);
-        continue;
-      }
-      if (StartsWithThreeByteShape(eight)) {
-        sawHighByte = true;
-        i += StartsWithThreeByteShape(eight >> 24) ? 6 : 3;
-        continue;
-      }
-    }
-    const unsigned char b = bytes[i++];
-    if (b >= 0x80) sawHighByte = true;
-    if (expected > 0) {
-      if ((b & 0xC0) != 0x80) return false;
-      --expected;
-    } else if (b >= 0x80) {
-      int ones = 0;
-      for (unsigned mask = 0x80; mask != 0 && (b & mask) != 0; mask >>= 1)
-        ++ones;
-      if (ones == 1) return false;
-      expected = ones - 1;
-    }
-  }
-  return expected == 0 && sawHighByte;
-}
-
 // Gets a text of `units` units plus the zero unit; the zero unit is set here.
 char16_t* AllocateText(std::int32_t units) {
   auto* text = static_cast<char16_t*>(
@@ -120,8 +84,7 @@ bool HasHighByte(const unsigned char* bytes, std::int32_t count) {
 // two-pass path may still fit).
 bool DecodeWellFormed(const unsigned char* bytes, std::int32_t count, LoadedText* out) {
   // Only the units written touch the pages of the text, so the larger size costs no memory.
-  auto* text = static_cast<char16_t*>(
-      AllocateMemory((static_cast<std::size_t>(count) + 1) * sizeof(char16_t)));
+  char16_t* text = AllocateText(count);
   if (text == nullptr) return false;
   const std::int32_t units = DecodeWellFormedUtf8(bytes, count, text);
   if (units < 0) {
@@ -159,7 +122,38 @@ int TakeUtf16(const unsigned char* bytes, std::int32_t count, bool bigEndian, Lo
 }  // namespace
 
 bool IsUtf8Text(const unsigned char* bytes, std::int32_t count) {
-  return CheckUtf8(bytes, count);
+  if (count <= 0) return false;
+  int expected = 0;
+  bool sawHighByte = false;
+  std::int32_t i = 0;
+  while (i < count) {
+    // Between sequences, runs of 7-bit bytes and whole 3-byte sequences are passed in bulk.
+    if (expected == 0 && i + 8 <= count) {
+      const std::uint64_t eight = LoadEightBytes(bytes + i);
+      if ((eight & 0x80) == 0) {
+        i += LeadingAsciiBytes(eight);
+        continue;
+      }
+      if (StartsWithThreeByteShape(eight)) {
+        sawHighByte = true;
+        i += StartsWithThreeByteShape(eight >> 24) ? 6 : 3;
+        continue;
+      }
+    }
+    const unsigned char b = bytes[i++];
+    if (b >= 0x80) sawHighByte = true;
+    if (expected > 0) {
+      if ((b & 0xC0) != 0x80) return false;
+      --expected;
+    } else if (b >= 0x80) {
+      int ones = 0;
+      for (unsigned mask = 0x80; mask != 0 && (b & mask) != 0; mask >>= 1)
+        ++ones;
+      if (ones == 1) return false;
+      expected = ones - 1;
+    }
+  }
+  return expected == 0 && sawHighByte;
 }
 
 int DecodeText(const unsigned char* bytes, std::int32_t count, LoadedText* out) {
@@ -192,7 +186,7 @@ int DecodeTextAs(const unsigned char* bytes, std::int32_t count, TextEncoding en
     triedWellFormed = true;
     const bool decoded = DecodeWellFormed(bytes, count, out);
     decoding.encoding =
-        decoded || CheckUtf8(bytes, count) ? TextEncoding::kUtf8 : TextEncoding::kAnsi;
+        decoded || IsUtf8Text(bytes, count) ? TextEncoding::kUtf8 : TextEncoding::kAnsi;
     // No U+FFFD came out, so the observer still hears of the choice before any replacement.
     if (decoded) {
       if (GenerationObserver* observer = GetGenerationObserver()) observer->OnTextDecoded(decoding);

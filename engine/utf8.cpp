@@ -30,10 +30,6 @@ inline void SecondByteRange(unsigned char lead, unsigned char* low, unsigned cha
   if (lead == 0xF4) *high = 0x8F;
 }
 
-}  // namespace
-
-namespace {
-
 // What DecodeSequence gives for malformed input, which becomes U+FFFD: unlike a U+FFFD that the
 // input itself encodes, it is a replacement.
 constexpr char32_t kMalformed = 0x110000;
