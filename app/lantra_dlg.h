@@ -1,15 +1,8 @@
 // The main dialog: two table paths, the final-code prefix and suffix, Browse and Generate.
 #pragma once
 
+#include "messages.h"
 #include "ui/ui.h"
-
-// The messages of a failed Generate, all with the caption kGenerateErrorCaption.
-inline constexpr char16_t kGenerateErrorCaption[] = u"生成错误";
-inline constexpr char16_t kNoCodeTableMessage[] = u"必须定义提示编码表。";
-inline constexpr char16_t kNoContentMessage[] =
-    u"无法读取提示内容表，请确认提示内容表路径的访问权限。";
-inline constexpr char16_t kNothingGeneratedMessage[] =
-    u"无法创建提示码表，请检查提示编码表、提示内容表文件格式是否符合kesu码表格式。";
 
 // Where the icon of a minimised dialog goes: centred in the client area, each coordinate
 // (client - icon + 1) / 2 with the division truncating toward zero.

@@ -12,6 +12,7 @@
 
 #include "hint_table.h"
 #include "join_report.h"
+#include "messages.h"
 #include "platform/file_system.h"
 #include "utf8.h"
 
@@ -21,11 +22,6 @@ constexpr int kExitOk = 0;
 constexpr int kExitUsage = 1;
 constexpr int kExitNoContent = 2;
 constexpr int kExitNothingGenerated = 3;
-
-// The dialog's own messages, so that both front ends say the same.
-constexpr char kNoContentMessage[] = "无法读取提示内容表，请确认提示内容表路径的访问权限。";
-constexpr char kNothingGeneratedMessage[] =
-    "无法创建提示码表，请检查提示编码表、提示内容表文件格式是否符合kesu码表格式。";
 
 std::u16string ToUtf16(const std::string& text) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -37,7 +33,8 @@ std::u16string ToUtf16(const std::string& text) {
 
 std::string ToUtf8(const char16_t* text) {
   std::size_t units = 0;
-  while (text[units] != 0) ++units;
+  while (text[units] != 0)
+    ++units;
   std::string result(EncodeUtf8(text, units, nullptr, 0), '\0');
   EncodeUtf8(text, units, result.data(), result.size());
   return result;
@@ -101,15 +98,19 @@ bool HasCrLf(const LoadedText& text) {
   return false;
 }
 
+// Why the table `name` at `path` did not load, by LoadTextFile's status.
+std::string LoadFailure(int status, const std::string& name, const std::string& path) {
+  if (status == kLoadCannotOpen) return "cannot open the " + name + " " + path;
+  return "the " + name + " " + path + " does not fit in memory (or holds 2 GiB or more)";
+}
+
 // Why a content table gave no record, found by loading it once more.
 std::string ExplainEmptyIndex(const std::string& path) {
   LoadedText text;
   const int status = LoadTextFile(ToUtf16(path).c_str(), &text);
   std::string cause;
-  if (status == kLoadCannotOpen) {
-    cause = "cannot open the content table " + path;
-  } else if (status == kLoadNoMemory) {
-    cause = "the content table " + path + " does not fit in memory (or holds 2 GiB or more)";
+  if (status != kLoadOk) {
+    cause = LoadFailure(status, "content table", path);
   } else if (text.text[0] == 0) {
     cause = "the content table " + path + " is empty";
   } else if (!HasCrLf(text)) {
@@ -128,25 +129,21 @@ bool HoldsMarkAlone(const char16_t* path) {
   const FileHandle file = OpenForReading(path);
   if (file == kNoFile) return false;
   unsigned char bytes[3];
-  const bool markAlone = FileSize(file) == 2 && ReadFully(file, bytes, 2) == 2 &&
-                         bytes[0] == 0xFF && bytes[1] == 0xFE;
+  const bool markAlone =
+      FileSize(file) == 2 && ReadFully(file, bytes, 2) == 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
   CloseFile(file);
   return markAlone;
 }
 
 // Why a generation wrote no record, found by looking at its result and its code table again.
-std::string ExplainNothingGenerated(const char16_t* resultPath,
-                                    const std::string& codeTable) {
+std::string ExplainNothingGenerated(const char16_t* resultPath, const std::string& codeTable) {
   if (resultPath[0] == 0) return "the temporary folder's path is too long for the result file";
   if (!HoldsMarkAlone(resultPath)) {
     return "cannot create or write the result file " + ToUtf8(resultPath);
   }
   LoadedText code;
   const int status = LoadTextFile(ToUtf16(codeTable).c_str(), &code);
-  if (status == kLoadCannotOpen) return "cannot open the code table " + codeTable;
-  if (status == kLoadNoMemory) {
-    return "the code table " + codeTable + " does not fit in memory (or holds 2 GiB or more)";
-  }
+  if (status != kLoadOk) return LoadFailure(status, "code table", codeTable);
   ReleaseLoadedText(&code);
   return "no word of the code table " + codeTable + " is in the content table";
 }
@@ -229,7 +226,8 @@ int Generate(const Options& options) {
     // stays that of one copy.
     ReleaseLoadedText(&content);
     outcome = ExplainEmptyIndex(options.contentTable);
-    std::fprintf(stderr, "%s\nlantra-cli: %s\n", kNoContentMessage, outcome.c_str());
+    std::fprintf(stderr, "%s\nlantra-cli: %s\n", ToUtf8(kNoContentMessage).c_str(),
+                 outcome.c_str());
     status = kExitNoContent;
   } else if (count > 0) {
     outcome = std::to_string(count) + (count == 1 ? " record" : " records") + " written to " +
@@ -237,7 +235,8 @@ int Generate(const Options& options) {
     if (!options.quiet) std::printf("%s\n", outcome.c_str());
   } else {
     outcome = ExplainNothingGenerated(result, options.codeTable);
-    std::fprintf(stderr, "%s\nlantra-cli: %s\n", kNothingGeneratedMessage, outcome.c_str());
+    std::fprintf(stderr, "%s\nlantra-cli: %s\n", ToUtf8(kNothingGeneratedMessage).c_str(),
+                 outcome.c_str());
     status = kExitNothingGenerated;
   }
   SetEncodingChooser(nullptr, nullptr);
